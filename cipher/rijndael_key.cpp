@@ -1,0 +1,138 @@
+#include "rijndael_key.h"
+
+#include <cstring>
+
+#include "rijndael_tables.h"
+#include "status.h"
+
+namespace zarnocrypt {
+
+namespace {
+
+// Short key texts are padded with the inverse S-box entries from here on.
+constexpr std::size_t KEY_PAD_START = 0x43;
+
+std::int32_t ClampBlockLength(std::int32_t requested) noexcept
+{
+    if (requested >= 8)
+        return 8;
+    if (requested >= 6)
+        return 6;
+    return 4;
+}
+
+// Rounds follow the key length alone unless the block is 256 bits, so
+// Nk = 4 with Nb = 6 runs 10 rounds where Rijndael proper runs 12.
+std::int32_t RoundCount(std::int32_t nk, std::int32_t nb) noexcept
+{
+    if (nb == 8 || nk == 8)
+        return 14;
+    return nk == 6 ? 12 : 10;
+}
+
+}  // namespace
+
+std::int32_t RijndaelKey::SetKeyLength(std::int32_t bits) noexcept
+{
+    if (bits != 128 && bits != 192 && bits != 256)
+        return ERR_KEY_LENGTH;
+    nk_ = bits / 32;
+    return STATUS_OK;
+}
+
+std::int32_t RijndaelKey::SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept
+{
+    keyBytes_.Reset();
+    expandedKey_.Reset();
+    if (bytes == nullptr) {
+        nk_ = 4;
+        return STATUS_OK;
+    }
+
+    const std::size_t size = 4 * static_cast<std::size_t>(nk_);
+    keyBytes_ = Buffer::Allocate(size);
+    if (!keyBytes_) {
+        nk_ = 4;
+        return ERR_NO_MEMORY;
+    }
+    const std::size_t given = n < 0 ? 0 : static_cast<std::size_t>(n);
+    const std::size_t copied = given < size ? given : size;
+    std::memcpy(keyBytes_.data(), bytes, copied);
+    for (std::size_t i = copied; i < size; ++i)
+        keyBytes_.data()[i] = tables::INVERSE_S_BOX[KEY_PAD_START + (i - copied)];
+    return STATUS_OK;
+}
+
+void RijndaelKey::SetKeyText(const char* text) noexcept
+{
+    if (text == nullptr || text[0] == '\0') {
+        SetKeyBytes(nullptr, 0);
+        return;
+    }
+    const std::size_t n = std::strlen(text);
+    SetKeyLength(n >= 32 ? 256 : n < 24 ? 128 : 192);
+    // Only the first 32 bytes are ever used, so the count may saturate.
+    const std::int32_t count = n > 32 ? 32 : static_cast<std::int32_t>(n);
+    SetKeyBytes(reinterpret_cast<const std::uint8_t*>(text), count);
+}
+
+std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
+{
+    if (!keyBytes_)
+        return ERR_NO_KEY;
+
+    const std::int32_t nb = ClampBlockLength(requested);
+    const std::int32_t nr = RoundCount(nk_, nb);
+    const std::size_t columns = static_cast<std::size_t>((nr + 1) * nb);
+
+    expandedKey_.Reset();
+    Buffer schedule = Buffer::Allocate(4 * columns);
+    if (!schedule)
+        return ERR_NO_MEMORY;
+
+    // Column i, row j lives at j·columns + i.
+    std::uint8_t* w = schedule.data();
+    const std::size_t nk = static_cast<std::size_t>(nk_);
+    for (std::size_t i = 0; i < nk; ++i)
+        for (std::size_t j = 0; j < 4; ++j)
+            w[j * columns + i] = keyBytes_.data()[4 * i + j];
+
+    // The round constant is doubled after each use with no table, so long
+    // schedules continue past 0x36 (0x6C, 0xD8, 0xAB, ...).
+    std::uint8_t rc = 0x01;
+    for (std::size_t i = nk; i < columns; ++i) {
+        std::uint8_t t[4];
+        for (std::size_t j = 0; j < 4; ++j)
+            t[j] = w[j * columns + i - 1];
+        if (i % nk == 0) {
+            const std::uint8_t t0 = t[0];
+            t[0] = tables::S_BOX[t[1]] ^ rc;
+            t[1] = tables::S_BOX[t[2]];
+            t[2] = tables::S_BOX[t[3]];
+            t[3] = tables::S_BOX[t0];
+            rc = tables::TIMES_2[rc];
+        } else if (nk > 6 && i % nk == 4) {
+            for (std::uint8_t& byte : t)
+                byte = tables::S_BOX[byte];
+        }
+        for (std::size_t j = 0; j < 4; ++j)
+            w[j * columns + i] = w[j * columns + i - nk] ^ t[j];
+        SecureWipe(t, sizeof t);
+    }
+
+    expandedKey_ = std::move(schedule);
+    nb_ = nb;
+    nr_ = nr;
+    return STATUS_OK;
+}
+
+const std::uint8_t* RijndaelKey::RoundKeyRow(std::int32_t round, std::int32_t row) const noexcept
+{
+    if (!expandedKey_)
+        return nullptr;
+    const std::size_t columns = static_cast<std::size_t>((nr_ + 1) * nb_);
+    return expandedKey_.data() + static_cast<std::size_t>(row) * columns +
+           static_cast<std::size_t>(round * nb_);
+}
+
+}  // namespace zarnocrypt
