@@ -1,0 +1,35 @@
+// The tool's commands on whole inputs: text forms, binary envelopes, inspect.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "buffer.h"
+#include "byte_io.h"
+#include "cli_arguments.h"
+#include "rijndael_key.h"
+
+namespace zarnocrypt::cli {
+
+inline constexpr int EXIT_OK = 0;
+inline constexpr int EXIT_FAILED = 1;
+inline constexpr int EXIT_USAGE = 2;
+
+struct CommandResult {
+    int exitCode = EXIT_OK;
+    std::string message;  // on failure: for standard error
+    Buffer output;        // on success: the bytes to write
+};
+
+// The most input bytes a command takes. The encrypting commands stop where
+// the envelope would exceed INT32_MAX bytes, the largest message that
+// decryption accepts, so that nothing is encrypted that cannot be decrypted.
+std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept;
+
+// The commands that, like the component's methods, report a missing key
+// before they look at their input.
+bool NeedsKeyFirst(Command command) noexcept;
+
+CommandResult RunCommand(Command command, InputBytes& input, RijndaelKey& key);
+
+}  // namespace zarnocrypt::cli

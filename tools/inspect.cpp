@@ -1,0 +1,151 @@
+#include "inspect.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "base64.h"
+#include "envelope.h"
+#include "inspect_envelope.h"
+#include "messages.h"
+#include "text_forms.h"
+
+namespace zarnocrypt::cli {
+namespace {
+
+constexpr std::size_t START_MARKER_SIZE = sizeof START_MARKER - 1;
+constexpr std::size_t TYPE_LETTER_OFFSET = START_MARKER_SIZE;
+
+// Where a text stands against the rules of Decrypt: marked texts end with the
+// end marker (its first occurrence after the first five bytes) and nothing else.
+struct Marking {
+    bool marked;
+    std::string_view body;    // marked: between the type letter and the end marker
+    std::string reason;       // unmarked: why
+};
+
+Marking FindMarking(std::string_view text)
+{
+    if (text.size() < START_MARKER_SIZE)
+        return {false, {}, "shorter than the start marker"};
+    const std::size_t end = text.find(END_MARKER, START_MARKER_SIZE);
+    if (end == std::string_view::npos)
+        return {false, {}, "no end marker \"" + std::string(END_MARKER) + "\""};
+    if (end + std::strlen(END_MARKER) != text.size())
+        return {false, {}, "text follows the first end marker"};
+    const std::size_t bodyStart = TYPE_LETTER_OFFSET + 1;
+    return {true, end > bodyStart ? text.substr(bodyStart, end - bodyStart) : std::string_view(), {}};
+}
+
+std::string_view WithoutLineEnds(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool SkipLineEnd(std::string_view& text)
+{
+    if (text.starts_with("\r\n"))
+        text.remove_prefix(2);
+    else if (text.starts_with("\n"))
+        text.remove_prefix(1);
+    else
+        return false;
+    return true;
+}
+
+// Which command made the body: the shapes that EncryptText writes, also
+// after rewrapping or with carriage returns.
+std::string FormOf(std::string_view body)
+{
+    SkipLineEnd(body);
+    if (body.starts_with("<!--"))
+        return "marked text, Base64 inside an HTML comment (html-encrypt)";
+    if (!SkipLineEnd(body))
+        return "marked text, Base64 on one line (encrypt)";
+    std::string form = "marked text, Base64 in lines (multiline-encrypt)";
+    // The width shows only when a second line follows the first.
+    const std::size_t width = body.find_first_of("\r\n");
+    std::string_view rest = body.substr(width == std::string_view::npos ? body.size() : width);
+    const bool crlf = rest.starts_with("\r\n");
+    if (SkipLineEnd(rest) && !rest.empty() && rest.front() != '\r' && rest.front() != '\n')
+        form += ", lines of " + std::to_string(width) + " characters";
+    if (crlf)
+        form += ", CRLF line ends";
+    return form;
+}
+
+std::string Quoted(char letter)
+{
+    const auto byte = static_cast<unsigned char>(letter);
+    if (byte >= 0x20 && byte < 0x7F)
+        return std::string("\"") + letter + "\"";
+    static constexpr char HEX[] = "0123456789abcdef";
+    return std::string("byte 0x") + HEX[byte >> 4] + HEX[byte & 0x0F];
+}
+
+void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKey& key, std::string& report)
+{
+    AddLine(report, "form", FormOf(body));
+    if (text.substr(0, START_MARKER_SIZE) != START_MARKER)
+        AddLine(report, "note", "the first five bytes are not \"" + std::string(START_MARKER) +
+                                    "\"; Decrypt does not look at them");
+    const std::string damaged = std::string("damaged: Decrypt would report \"") + MSG_CODE_DAMAGED + "\"";
+    if (text[TYPE_LETTER_OFFSET] != TYPE_LETTER) {
+        AddLine(report, "type letter",
+                Quoted(text[TYPE_LETTER_OFFSET]) + ", not \"" + std::string(1, TYPE_LETTER) + "\"; " + damaged);
+        return;
+    }
+    const std::string bodyText(body);
+    const Buffer envelope = Base64Decode(bodyText.c_str());
+    if (!envelope) {
+        AddLine(report, "body", "could not be decoded: out of memory");
+        return;
+    }
+    if (envelope.size() < ENVELOPE_HEADER_SIZE) {
+        AddLine(report, "body",
+                "decodes to " + std::to_string(envelope.size()) + " bytes, fewer than the 8-byte header; " + damaged);
+        return;
+    }
+    DescribeEnvelope(envelope.data(), envelope.size(), key, report);
+}
+
+// A binary envelope is told from other bytes by its header's word counts.
+bool LooksLikeEnvelope(const std::uint8_t* bytes, std::size_t size)
+{
+    const auto validWords = [](std::uint8_t words) { return words == 4 || words == 6 || words == 8; };
+    return size > ENVELOPE_HEADER_SIZE && validWords(bytes[4]) && validWords(bytes[5]);
+}
+
+}  // namespace
+
+std::string InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key)
+{
+    std::string report;
+    const std::string_view input(reinterpret_cast<const char*>(bytes), size);
+    const bool isText = input.find('\0') == std::string_view::npos;
+    // Line ends after the end marker are ignored, as zarnocrypt decrypt does.
+    const std::string_view text = WithoutLineEnds(input);
+    const Marking marking = isText ? FindMarking(text) : Marking{false, {}, "it holds zero bytes"};
+
+    if (marking.marked) {
+        DescribeMarkedText(text, marking.body, key, report);
+    } else if (LooksLikeEnvelope(bytes, size)) {
+        AddLine(report, "form", "binary envelope (encrypt-bytes)");
+        DescribeEnvelope(bytes, size, key, report);
+    } else if (isText) {
+        AddLine(report, "form", "not a marked text: Decrypt would return it unchanged");
+        AddLine(report, "reason", marking.reason, 1);
+    } else {
+        AddLine(report, "form", "neither a marked text nor an envelope");
+        AddLine(report, "reason",
+                size <= ENVELOPE_HEADER_SIZE
+                    ? "it holds zero bytes, and an envelope has more than 8 bytes"
+                    : "it holds zero bytes, and its bytes 4 and 5 are no block and key length (4, 6 or 8)",
+                1);
+        AddLine(report, "decrypt-bytes", std::string("would report \"") + MSG_CANNOT_DECRYPT + "\"", 1);
+    }
+    return report;
+}
+
+}  // namespace zarnocrypt::cli
