@@ -1,0 +1,295 @@
+#include "crypter.h"
+
+#include <new>
+
+#include "crypter_errors.h"
+#include "crypter_object.h"
+#include "report_error.h"
+#include "status.h"
+#include "text_forms.h"
+#include "wide_text.h"
+
+namespace zarnocrypt {
+namespace {
+
+constexpr wchar_t VERSION_STRING[] = L"v2.1";
+constexpr std::int32_t SET_KEY_BLOCK_WORDS = 6;  // 192-bit blocks until a message asks for another
+
+ObjectCountHook objectCountHook = nullptr;
+
+void CountObject(LONG delta) noexcept
+{
+    if (objectCountHook != nullptr)
+        objectCountHook(delta);
+}
+
+// A copy of the caller's string up to its first zero character.
+HRESULT CopyString(BSTR source, BSTR* out) noexcept
+{
+    *out = SysAllocString(source);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+const char* TextOf(const NarrowText& narrow) noexcept
+{
+    return narrow.text ? reinterpret_cast<const char*>(narrow.text.data()) : nullptr;
+}
+
+}  // namespace
+
+HRESULT CreateCrypter(REFIID riid, void** ppv) noexcept
+{
+    return Crypter::Create(riid, ppv);
+}
+
+void SetObjectCountHook(ObjectCountHook hook) noexcept
+{
+    objectCountHook = hook;
+}
+
+Crypter::Crypter() noexcept
+{
+    CountObject(+1);
+}
+
+Crypter::~Crypter()
+{
+    CountObject(-1);
+}
+
+HRESULT Crypter::Create(REFIID riid, void** ppv) noexcept
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    *ppv = nullptr;
+    Crypter* object = new (std::nothrow) Crypter();
+    if (object == nullptr)
+        return E_OUTOFMEMORY;
+    // The query adds its own reference; dropping the creation one destroys the
+    // object if the query failed.
+    const HRESULT result = object->QueryInterface(riid, ppv);
+    object->Release();
+    return result;
+}
+
+Crypter& Crypter::impl_from_ICrypter(ICrypter* iface) noexcept
+{
+    return static_cast<Dual*>(iface)->owner_;
+}
+
+Crypter& Crypter::impl_from_ISupportErrorInfo(ISupportErrorInfo* iface) noexcept
+{
+    return static_cast<ErrorInfoSupport*>(iface)->owner_;
+}
+
+HRESULT Crypter::QueryInterface(REFIID riid, void** ppv) noexcept
+{
+    struct InterfaceEntry {
+        const IID* iid;
+        IUnknown* (*pointer)(Crypter& object) noexcept;
+    };
+    // IUnknown is answered with the first entry, so identity comparisons hold.
+    static const InterfaceEntry INTERFACES[] = {
+        {&IID_ICrypter, [](Crypter& object) noexcept -> IUnknown* { return &object.dual_; }},
+        {&IID_IDispatch, [](Crypter& object) noexcept -> IUnknown* { return &object.dual_; }},
+        {&IID_ISupportErrorInfo,
+         [](Crypter& object) noexcept -> IUnknown* { return &object.errorInfoSupport_; }},
+    };
+
+    if (ppv == nullptr)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown)) {
+        *ppv = INTERFACES[0].pointer(*this);
+    } else {
+        for (const InterfaceEntry& entry : INTERFACES) {
+            if (IsEqualIID(riid, *entry.iid)) {
+                *ppv = entry.pointer(*this);
+                break;
+            }
+        }
+    }
+    if (*ppv == nullptr)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG Crypter::AddRef() noexcept
+{
+    return ++references_;
+}
+
+ULONG Crypter::Release() noexcept
+{
+    const ULONG remaining = --references_;
+    if (remaining == 0)
+        delete this;
+    return remaining;
+}
+
+HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options) noexcept
+{
+    if (pOut == nullptr)
+        return E_POINTER;
+    *pOut = nullptr;
+    // The key test comes first: without a key even a null input fails.
+    if (!key_.HasKeyBytes())
+        return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET);
+    if (strInput == nullptr)
+        return S_OK;
+
+    const NarrowText narrow = NarrowFromWide(strInput);
+    if (FAILED(narrow.status))
+        return narrow.status;
+    const EncryptTextResult result = EncryptText(TextOf(narrow), key_, options);
+    switch (result.outcome) {
+    case EncryptTextOutcome::AlreadyMarked:
+        return CopyString(strInput, pOut);
+    case EncryptTextOutcome::Encrypted:
+        return WideFromNarrow(reinterpret_cast<const char*>(result.text.data()), result.text.size(), pOut);
+    case EncryptTextOutcome::Failed:
+        break;
+    }
+    return ReportError(E_CRYPTER_ENCRYPT_FAILED, MSG_ENCRYPT_FAILED);
+}
+
+HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
+{
+    if (pOut == nullptr)
+        return E_POINTER;
+    *pOut = nullptr;
+
+    const NarrowText narrow = NarrowFromWide(strInput);
+    if (FAILED(narrow.status))
+        return narrow.status;
+    const DecryptTextResult result = DecryptText(TextOf(narrow), key_);
+    switch (result.outcome) {
+    case DecryptTextOutcome::NotMarked:
+        return strInput == nullptr ? S_OK : CopyString(strInput, pOut);
+    case DecryptTextOutcome::Damaged:
+        return ReportError(E_CRYPTER_CODE_DAMAGED, MSG_CODE_DAMAGED);
+    case DecryptTextOutcome::NoKey:
+        return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET_DECRYPT);
+    case DecryptTextOutcome::Decrypted:
+        if (result.length >= 0 && static_cast<std::size_t>(result.length) <= result.plaintext.size())
+            return WideFromNarrow(reinterpret_cast<const char*>(result.plaintext.data()),
+                                  static_cast<std::size_t>(result.length), pOut);
+        break;
+    case DecryptTextOutcome::Failed:
+        break;
+    }
+    return ReportError(E_CRYPTER_DECRYPT_FAILED, MSG_DECRYPT_FAILED);
+}
+
+// Never fails but for memory; the key is then left empty rather than half set.
+HRESULT Crypter::SetKey(BSTR strKey) noexcept
+{
+    const NarrowText narrow = NarrowFromWide(strKey);
+    if (FAILED(narrow.status))
+        return narrow.status;
+    const char* text = TextOf(narrow);
+    key_.SetKeyText(text);
+    if (text != nullptr && text[0] != '\0' && !key_.HasKeyBytes())
+        return E_OUTOFMEMORY;
+    // An empty key answers ERR_NO_KEY, which is the expected state after an empty text.
+    if (key_.BuildSchedule(SET_KEY_BLOCK_WORDS) == ERR_NO_MEMORY) {
+        key_.SetKeyText(nullptr);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT Crypter::GetVersionString(BSTR* pVersionString) noexcept
+{
+    if (pVersionString == nullptr)
+        return E_POINTER;
+    *pVersionString = SysAllocString(VERSION_STRING);
+    return *pVersionString != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT Crypter::CryptBytes(CryptDirection direction, const VARIANT& vInput, VARIANT* vOut) noexcept
+{
+    if (vOut == nullptr)
+        return E_POINTER;
+    return CryptByteArray(key_, direction, vInput, vOut);
+}
+
+// The interfaces' own methods only pass the call to the object.
+
+HRESULT Crypter::Dual::QueryInterface(REFIID riid, void** ppv) noexcept
+{
+    return impl_from_ICrypter(this).QueryInterface(riid, ppv);
+}
+
+ULONG Crypter::Dual::AddRef() noexcept
+{
+    return impl_from_ICrypter(this).AddRef();
+}
+
+ULONG Crypter::Dual::Release() noexcept
+{
+    return impl_from_ICrypter(this).Release();
+}
+
+HRESULT Crypter::Dual::Encrypt(BSTR strInput, BSTR* pOut) noexcept
+{
+    return impl_from_ICrypter(this).EncryptString(strInput, pOut, 0);
+}
+
+HRESULT Crypter::Dual::HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept
+{
+    return impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_HTML_COMMENT);
+}
+
+HRESULT Crypter::Dual::MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept
+{
+    return impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_LINE_BREAKS);
+}
+
+HRESULT Crypter::Dual::Decrypt(BSTR strInput, BSTR* pOut) noexcept
+{
+    return impl_from_ICrypter(this).Decrypt(strInput, pOut);
+}
+
+HRESULT Crypter::Dual::SetKey(BSTR strKey) noexcept
+{
+    return impl_from_ICrypter(this).SetKey(strKey);
+}
+
+HRESULT Crypter::Dual::GetVersionString(BSTR* pVersionString) noexcept
+{
+    return impl_from_ICrypter(this).GetVersionString(pVersionString);
+}
+
+HRESULT Crypter::Dual::EncryptEx(VARIANT vInput, VARIANT* vOut) noexcept
+{
+    return impl_from_ICrypter(this).CryptBytes(CryptDirection::Encrypt, vInput, vOut);
+}
+
+HRESULT Crypter::Dual::DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept
+{
+    return impl_from_ICrypter(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut);
+}
+
+HRESULT Crypter::ErrorInfoSupport::QueryInterface(REFIID riid, void** ppv) noexcept
+{
+    return impl_from_ISupportErrorInfo(this).QueryInterface(riid, ppv);
+}
+
+ULONG Crypter::ErrorInfoSupport::AddRef() noexcept
+{
+    return impl_from_ISupportErrorInfo(this).AddRef();
+}
+
+ULONG Crypter::ErrorInfoSupport::Release() noexcept
+{
+    return impl_from_ISupportErrorInfo(this).Release();
+}
+
+HRESULT Crypter::ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept
+{
+    return IsEqualIID(riid, IID_ICrypter) ? S_OK : S_FALSE;
+}
+
+}  // namespace zarnocrypt

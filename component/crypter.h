@@ -1,0 +1,20 @@
+// The Crypter automation object: creation and the hook the server module
+// uses to keep its lock count. ICrypter itself comes from the IDL.
+#pragma once
+
+#include <windows.h>
+
+#include "Zarnocrypt_h.h"
+
+namespace zarnocrypt {
+
+// A new Crypter with an empty key, queried for riid. *ppv is null on failure
+// (E_POINTER, E_OUTOFMEMORY, E_NOINTERFACE).
+HRESULT CreateCrypter(REFIID riid, void** ppv) noexcept;
+
+// Told +1 when an object is constructed and -1 when one is destroyed. Set
+// once, before the first object is made; none by default.
+using ObjectCountHook = void (*)(LONG delta) noexcept;
+void SetObjectCountHook(ObjectCountHook hook) noexcept;
+
+}  // namespace zarnocrypt

@@ -1,0 +1,92 @@
+// The Crypter object in COM style: its interfaces are embedded members that
+// hand every call to the object, which owns the one reference count.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
+
+#include "Zarnocrypt_h.h"
+#include "crypt_byte_array.h"
+#include "rijndael_key.h"
+
+namespace zarnocrypt {
+
+class Crypter final {
+public:
+    static HRESULT Create(REFIID riid, void** ppv) noexcept;
+
+    Crypter(const Crypter&) = delete;
+    Crypter& operator=(const Crypter&) = delete;
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept;
+    ULONG AddRef() noexcept;
+    ULONG Release() noexcept;
+
+    HRESULT EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options) noexcept;
+    HRESULT Decrypt(BSTR strInput, BSTR* pOut) noexcept;
+    HRESULT SetKey(BSTR strKey) noexcept;
+    HRESULT GetVersionString(BSTR* pVersionString) noexcept;
+    HRESULT CryptBytes(CryptDirection direction, const VARIANT& vInput, VARIANT* vOut) noexcept;
+
+private:
+    // The dual interface; its IDispatch half lives in crypter_dispatch.cpp.
+    class Dual final : public ICrypter {
+    public:
+        explicit Dual(Crypter& owner) noexcept : owner_(owner) {}
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+        ULONG STDMETHODCALLTYPE Release() noexcept override;
+
+        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                                DISPID* rgDispId) noexcept override;
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                         DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                         EXCEPINFO* pExcepInfo, UINT* puArgErr) noexcept override;
+
+        HRESULT STDMETHODCALLTYPE Encrypt(BSTR strInput, BSTR* pOut) noexcept override;
+        HRESULT STDMETHODCALLTYPE Decrypt(BSTR strInput, BSTR* pOut) noexcept override;
+        HRESULT STDMETHODCALLTYPE SetKey(BSTR strKey) noexcept override;
+        HRESULT STDMETHODCALLTYPE GetVersionString(BSTR* pVersionString) noexcept override;
+        HRESULT STDMETHODCALLTYPE EncryptEx(VARIANT vInput, VARIANT* vOut) noexcept override;
+        HRESULT STDMETHODCALLTYPE DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept override;
+        HRESULT STDMETHODCALLTYPE HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
+        HRESULT STDMETHODCALLTYPE MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
+
+    private:
+        friend class Crypter;
+        Crypter& owner_;
+    };
+
+    class ErrorInfoSupport final : public ISupportErrorInfo {
+    public:
+        explicit ErrorInfoSupport(Crypter& owner) noexcept : owner_(owner) {}
+
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+        ULONG STDMETHODCALLTYPE Release() noexcept override;
+        HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
+
+    private:
+        friend class Crypter;
+        Crypter& owner_;
+    };
+
+    Crypter() noexcept;
+    ~Crypter();
+
+    static Crypter& impl_from_ICrypter(ICrypter* iface) noexcept;
+    static Crypter& impl_from_ISupportErrorInfo(ISupportErrorInfo* iface) noexcept;
+
+    Dual dual_{*this};
+    ErrorInfoSupport errorInfoSupport_{*this};
+    // Apartment-threaded: only the creating apartment's thread calls, so a plain count.
+    ULONG references_ = 1;
+    RijndaelKey key_;  // its buffers wipe the key bytes and schedule on release
+};
+
+}  // namespace zarnocrypt

@@ -1,0 +1,73 @@
+#include "wide_text.h"
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+namespace zarnocrypt {
+namespace {
+
+// The conversions only fail on arguments they were never given; should one
+// fail all the same, its own reason is passed on, never S_OK.
+HRESULT LastErrorResult() noexcept
+{
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_UNEXPECTED;
+}
+
+}  // namespace
+
+NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage) noexcept
+{
+    if (wide == nullptr)
+        return {S_OK, Buffer()};
+    const std::size_t length = std::wcslen(wide);
+    if (length > INT_MAX)
+        return {E_OUTOFMEMORY, Buffer()};
+    const int wideLength = static_cast<int>(length);
+    int needed = 0;
+    if (wideLength > 0) {
+        needed = WideCharToMultiByte(codePage, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+        if (needed <= 0)
+            return {LastErrorResult(), Buffer()};
+    }
+    // One more byte for the terminating NUL, which Allocate's zero fill provides.
+    Buffer text = Buffer::Allocate(static_cast<std::size_t>(needed) + 1);
+    if (!text)
+        return {E_OUTOFMEMORY, Buffer()};
+    if (needed > 0 &&
+        WideCharToMultiByte(codePage, 0, wide, wideLength, reinterpret_cast<char*>(text.data()),
+                            needed, nullptr, nullptr) != needed)
+        return {LastErrorResult(), Buffer()};
+    text.Shrink(static_cast<std::size_t>(needed));
+    return {S_OK, std::move(text)};
+}
+
+HRESULT WideFromNarrow(const char* narrow, std::size_t size, BSTR* out, UINT codePage) noexcept
+{
+    *out = nullptr;
+    const void* zero = size > 0 ? std::memchr(narrow, 0, size) : nullptr;
+    if (zero != nullptr)
+        size = static_cast<std::size_t>(static_cast<const char*>(zero) - narrow);
+    if (size > INT_MAX)
+        return E_OUTOFMEMORY;
+    const int narrowLength = static_cast<int>(size);
+    int needed = 0;
+    if (narrowLength > 0) {
+        needed = MultiByteToWideChar(codePage, 0, narrow, narrowLength, nullptr, 0);
+        if (needed <= 0)
+            return LastErrorResult();
+    }
+    BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(needed));
+    if (wide == nullptr)
+        return E_OUTOFMEMORY;
+    if (needed > 0 && MultiByteToWideChar(codePage, 0, narrow, narrowLength, wide, needed) != needed) {
+        const HRESULT failure = LastErrorResult();
+        SysFreeString(wide);
+        return failure;
+    }
+    *out = wide;
+    return S_OK;
+}
+
+}  // namespace zarnocrypt
