@@ -46,6 +46,7 @@ std::uint8_t KeyFingerprint(const RijndaelKey& key) noexcept
 
 Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t length) noexcept
 {
+    outOfMemory_ = false;
     if (data == nullptr || length < 0)
         return {};
     if (key_ == nullptr || !key_->HasSchedule())
@@ -64,8 +65,10 @@ Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t len
         return {};
 
     Buffer envelope = Buffer::Allocate(static_cast<std::size_t>(size));
-    if (!envelope)
+    if (!envelope) {
+        outOfMemory_ = true;
         return {};
+    }
 
     std::uint8_t* header = envelope.data();
     StoreBigEndian32(header + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
@@ -88,6 +91,7 @@ Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t len
 Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t size,
                                       std::int32_t& length) noexcept
 {
+    outOfMemory_ = false;
     if (message == nullptr || size <= static_cast<std::int32_t>(ENVELOPE_HEADER_SIZE))
         return {};
     if (key_ == nullptr || !key_->HasKeyBytes())
@@ -109,8 +113,11 @@ Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t 
 
     // The key keeps the message's block length after this call, whatever its outcome.
     if (!key_->HasSchedule() || key_->Nb() != nb) {
-        if (key_->BuildSchedule(nb) != STATUS_OK)
+        const std::int32_t status = key_->BuildSchedule(nb);
+        if (status != STATUS_OK) {
+            outOfMemory_ = status == ERR_NO_MEMORY;
             return {};
+        }
     }
 
     RijndaelState state;
@@ -129,8 +136,10 @@ Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t 
         return {};
 
     Buffer plaintext = Buffer::Allocate(static_cast<std::size_t>(areaSize));
-    if (!plaintext)
+    if (!plaintext) {
+        outOfMemory_ = true;
         return {};
+    }
 
     const std::uint8_t* cipher = message + ENVELOPE_HEADER_SIZE;
     const std::size_t fullSize = static_cast<std::size_t>(fullBlocks * blockSize);

@@ -42,8 +42,13 @@ public:
     Buffer DecryptEnvelope(const std::uint8_t* message, std::int32_t size,
                            std::int32_t& length) noexcept;
 
+    // Whether the last operation failed for want of memory rather than on its
+    // input, so that callers can report the two differently.
+    bool OutOfMemory() const noexcept { return outOfMemory_; }
+
 private:
     RijndaelKey* key_ = nullptr;
+    bool outOfMemory_ = false;
 };
 
 }  // namespace zarnocrypt

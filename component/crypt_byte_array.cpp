@@ -109,7 +109,7 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
                         : codec.DecryptEnvelope(bytes.data(), size, length);
     bytes.Reset();
     if (!result)
-        return ReportCryptFailure(direction);
+        return codec.OutOfMemory() ? E_OUTOFMEMORY : ReportCryptFailure(direction);
     if (direction == CryptDirection::Encrypt)
         return StoreOutputBytes(result.data(), result.size(), output);
     // Decryption returns the plaintext followed by the magic; only L bytes are the answer.

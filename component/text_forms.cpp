@@ -124,17 +124,18 @@ EncryptTextResult EncryptText(const char* text, RijndaelKey& key, std::uint32_t 
     const Buffer envelope = codec.EncryptEnvelope(reinterpret_cast<const std::uint8_t*>(text),
                                                   static_cast<std::int32_t>(length + 1));
     if (!envelope)
-        return {EncryptTextOutcome::Failed, {}};
+        return {codec.OutOfMemory() ? EncryptTextOutcome::OutOfMemory : EncryptTextOutcome::Failed, {}};
 
+    // Base64 of an envelope that fits 31 bits fits 32, so only memory can fail here.
     const std::uint32_t lineLength = (options & FORM_LINE_BREAKS) != 0 ? FORM_LINE_LENGTH : 0;
     const Buffer base64 =
         Base64Encode(envelope.data(), static_cast<std::uint32_t>(envelope.size()), lineLength);
     if (!base64)
-        return {EncryptTextOutcome::Failed, {}};
+        return {EncryptTextOutcome::OutOfMemory, {}};
 
     Buffer marked = BuildMarkedText(base64, options);
     if (!marked)
-        return {EncryptTextOutcome::Failed, {}};
+        return {EncryptTextOutcome::OutOfMemory, {}};
     return {EncryptTextOutcome::Encrypted, std::move(marked)};
 }
 
@@ -158,7 +159,9 @@ DecryptTextResult DecryptText(const char* text, RijndaelKey& key) noexcept
     // The decoder skips line breaks of any kind and the comment delimiters.
     const std::size_t bodyStart = START_MARKER_SIZE + 1;
     const Buffer envelope = Base64Decode(text + bodyStart, end - bodyStart);
-    if (!envelope || envelope.size() < ENVELOPE_HEADER_SIZE)
+    if (!envelope)
+        return {DecryptTextOutcome::OutOfMemory, {}};
+    if (envelope.size() < ENVELOPE_HEADER_SIZE)
         return {DecryptTextOutcome::Damaged, {}};
 
     if (!key.HasKeyBytes())
@@ -175,7 +178,7 @@ DecryptTextResult DecryptText(const char* text, RijndaelKey& key) noexcept
                                              static_cast<std::int32_t>(envelope.size()),
                                              plaintextLength);
     if (!plaintext)
-        return {DecryptTextOutcome::Failed, {}};
+        return {codec.OutOfMemory() ? DecryptTextOutcome::OutOfMemory : DecryptTextOutcome::Failed, {}};
     return {DecryptTextOutcome::Decrypted, std::move(plaintext), plaintextLength};
 }
 

@@ -21,7 +21,7 @@ inline constexpr char START_MARKER[] = "[ZQV]";
 inline constexpr char END_MARKER[] = "[/ZQV]";
 inline constexpr char TYPE_LETTER = 'X';
 
-enum class EncryptTextOutcome { Encrypted, AlreadyMarked, Failed };
+enum class EncryptTextOutcome { Encrypted, AlreadyMarked, Failed, OutOfMemory };
 
 struct EncryptTextResult {
     EncryptTextOutcome outcome;
@@ -33,7 +33,7 @@ struct EncryptTextResult {
 EncryptTextResult EncryptText(const char* text, RijndaelKey& key, std::uint32_t options,
                               const CodePage& codePage = AnsiCodePage()) noexcept;
 
-enum class DecryptTextOutcome { Decrypted, NotMarked, Damaged, NoKey, Failed };
+enum class DecryptTextOutcome { Decrypted, NotMarked, Damaged, NoKey, Failed, OutOfMemory };
 
 struct DecryptTextResult {
     DecryptTextOutcome outcome;
@@ -41,7 +41,8 @@ struct DecryptTextResult {
     std::int32_t length = 0;  // Decrypted: L, the envelope's plaintext length
 };
 
-// Outcomes are tested in the order NotMarked, Damaged, NoKey, Failed.
+// Outcomes are tested in the order NotMarked, Damaged, NoKey, Failed;
+// OutOfMemory may end any step that allocates.
 // A null text is NotMarked.
 DecryptTextResult DecryptText(const char* text, RijndaelKey& key) noexcept;
 

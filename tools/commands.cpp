@@ -74,6 +74,8 @@ CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint3
     switch (result.outcome) {
     case EncryptTextOutcome::Failed:
         return Failure(MSG_CANNOT_ENCRYPT);
+    case EncryptTextOutcome::OutOfMemory:
+        return Failure("out of memory");
     case EncryptTextOutcome::AlreadyMarked:
         output = WithLineFeed(input.bytes.data(), input.bytes.size());
         break;
@@ -113,6 +115,8 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
         return Failure(MSG_KEY_NOT_SET);
     case DecryptTextOutcome::Failed:
         return Failure(MSG_CANNOT_DECRYPT);
+    case DecryptTextOutcome::OutOfMemory:
+        return Failure("out of memory");
     case DecryptTextOutcome::Decrypted:
         break;
     }
