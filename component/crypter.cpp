@@ -148,6 +148,8 @@ HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options)
         return CopyString(strInput, pOut);
     case EncryptTextOutcome::Encrypted:
         return WideFromNarrow(reinterpret_cast<const char*>(result.text.data()), result.text.size(), pOut);
+    case EncryptTextOutcome::OutOfMemory:
+        return E_OUTOFMEMORY;
     case EncryptTextOutcome::Failed:
         break;
     }
@@ -176,6 +178,8 @@ HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
             return WideFromNarrow(reinterpret_cast<const char*>(result.plaintext.data()),
                                   static_cast<std::size_t>(result.length), pOut);
         break;
+    case DecryptTextOutcome::OutOfMemory:
+        return E_OUTOFMEMORY;
     case DecryptTextOutcome::Failed:
         break;
     }
