@@ -6,7 +6,7 @@ NATIVE  := build/native
 ASAN    := build/asan
 CMAKE   := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps native asan check check-native check-asan win32 check-win32 demo clean
+.PHONY: all deps native asan check check-native check-asan win32 check-win32 fuzz demo clean
 
 all: native
 
@@ -51,6 +51,17 @@ check-win32: win32 native
 	  ctest --test-dir $(WIN32TREE) --output-on-failure -j $(JOBS)
 
 check: check-native check-asan check-win32
+
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer; N seconds per target.
+FUZZ         := build/fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@scripts/install-deps fuzz
+	@CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZARNOCRYPT_SANITIZE=ON -DZARNOCRYPT_FUZZ=ON -DZARNOCRYPT_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+	@scripts/run-fuzz $(FUZZ) $(FUZZ_SECONDS)
 
 demo: native
 	@scripts/demo

@@ -25,26 +25,36 @@ constexpr std::uint8_t Multiply(std::uint8_t a, std::uint8_t b)
     return product;
 }
 
-// b^254 = b^-1 in GF(2^8), with 0 mapped to 0.
-constexpr std::uint8_t Inverse(std::uint8_t b)
-{
-    std::uint8_t result = 1;
-    for (int i = 0; i < 254; ++i)
-        result = Multiply(result, b);
-    return b == 0 ? 0 : result;
-}
 
 constexpr std::uint8_t RotateLeft(std::uint8_t b, int n)
 {
     return static_cast<std::uint8_t>((b << n) | (b >> (8 - n)));
 }
 
+// Multiplicative inverses, with 0 mapped to 0. The powers of the generator 03
+// run through all 255 non-zero elements, so b^-1 = 03^(255 − log b).
+constexpr ByteTable MakeInverses()
+{
+    ByteTable power{}, log{};
+    std::uint8_t x = 1;
+    for (int i = 0; i < 255; ++i) {
+        power[i] = x;
+        log[x] = static_cast<std::uint8_t>(i);
+        x = static_cast<std::uint8_t>(x ^ Times2(x));
+    }
+    ByteTable inverse{};
+    for (int b = 1; b < 256; ++b)
+        inverse[b] = power[(255 - log[b]) % 255];
+    return inverse;
+}
+
 // FIPS-197 5.1.1: inverse, then the affine map b ^ rot1 ^ rot2 ^ rot3 ^ rot4 ^ 0x63.
 constexpr ByteTable MakeSBox()
 {
+    constexpr ByteTable inverses = MakeInverses();
     ByteTable box{};
     for (int i = 0; i < 256; ++i) {
-        const std::uint8_t x = Inverse(static_cast<std::uint8_t>(i));
+        const std::uint8_t x = inverses[i];
         box[i] = static_cast<std::uint8_t>(x ^ RotateLeft(x, 1) ^ RotateLeft(x, 2) ^
                                            RotateLeft(x, 3) ^ RotateLeft(x, 4) ^ 0x63);
     }
