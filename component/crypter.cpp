@@ -47,7 +47,7 @@ void SetObjectCountHook(ObjectCountHook hook) noexcept
     objectCountHook = hook;
 }
 
-Crypter::Crypter() noexcept
+Crypter::Crypter(IUnknown* outer) noexcept : outer_(outer)
 {
     CountObject(+1);
 }
@@ -67,8 +67,8 @@ HRESULT Crypter::Create(REFIID riid, void** ppv) noexcept
         return E_OUTOFMEMORY;
     // The query adds its own reference; dropping the creation one destroys the
     // object if the query failed.
-    const HRESULT result = object->QueryInterface(riid, ppv);
-    object->Release();
+    const HRESULT result = object->InternalQueryInterface(riid, ppv);
+    object->InternalRelease();
     return result;
 }
 
@@ -82,7 +82,7 @@ Crypter& Crypter::impl_from_ISupportErrorInfo(ISupportErrorInfo* iface) noexcept
     return static_cast<ErrorInfoSupport*>(iface)->owner_;
 }
 
-HRESULT Crypter::QueryInterface(REFIID riid, void** ppv) noexcept
+HRESULT Crypter::InternalQueryInterface(REFIID riid, void** ppv) noexcept
 {
     struct InterfaceEntry {
         const IID* iid;
@@ -115,17 +115,32 @@ HRESULT Crypter::QueryInterface(REFIID riid, void** ppv) noexcept
     return S_OK;
 }
 
-ULONG Crypter::AddRef() noexcept
+ULONG Crypter::InternalAddRef() noexcept
 {
     return ++references_;
 }
 
-ULONG Crypter::Release() noexcept
+ULONG Crypter::InternalRelease() noexcept
 {
     const ULONG remaining = --references_;
     if (remaining == 0)
         delete this;
     return remaining;
+}
+
+HRESULT Crypter::QueryInterface(REFIID riid, void** ppv) noexcept
+{
+    return outer_ != nullptr ? outer_->QueryInterface(riid, ppv) : InternalQueryInterface(riid, ppv);
+}
+
+ULONG Crypter::AddRef() noexcept
+{
+    return outer_ != nullptr ? outer_->AddRef() : InternalAddRef();
+}
+
+ULONG Crypter::Release() noexcept
+{
+    return outer_ != nullptr ? outer_->Release() : InternalRelease();
 }
 
 HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options) noexcept

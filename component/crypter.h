@@ -12,6 +12,12 @@ namespace zarnocrypt {
 // (E_POINTER, E_OUTOFMEMORY, E_NOINTERFACE).
 HRESULT CreateCrypter(REFIID riid, void** ppv) noexcept;
 
+// A new Crypter aggregated by outer: *ppv receives the aggregate's own,
+// non-delegating IUnknown (the only interface an outer object may ask for
+// at creation; any other gives CLASS_E_NOAGGREGATION). The interfaces that
+// it hands out delegate their IUnknown methods to outer.
+HRESULT CreateCrypterAggregate(IUnknown* outer, REFIID riid, void** ppv) noexcept;
+
 // Told +1 when an object is constructed and -1 when one is destroyed. Set
 // once, before the first object is made; none by default.
 using ObjectCountHook = void (*)(LONG delta) noexcept;

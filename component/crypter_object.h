@@ -20,6 +20,15 @@ public:
     Crypter(const Crypter&) = delete;
     Crypter& operator=(const Crypter&) = delete;
 
+    // The interface table. The reference it adds goes where the interfaces'
+    // AddRef goes: to the outer object when aggregated.
+    HRESULT InternalQueryInterface(REFIID riid, void** ppv) noexcept;
+    // The object's own count; only a plain object lives by it.
+    ULONG InternalAddRef() noexcept;
+    ULONG InternalRelease() noexcept;
+
+    // What the interfaces' IUnknown methods do: the outer object's when
+    // aggregated, the object's own otherwise.
     HRESULT QueryInterface(REFIID riid, void** ppv) noexcept;
     ULONG AddRef() noexcept;
     ULONG Release() noexcept;
@@ -76,12 +85,16 @@ private:
         Crypter& owner_;
     };
 
-    Crypter() noexcept;
+    // The aggregation shell embeds an object that delegates to its outer unknown.
+    friend class CrypterAggregate;
+
+    explicit Crypter(IUnknown* outer = nullptr) noexcept;
     ~Crypter();
 
     static Crypter& impl_from_ICrypter(ICrypter* iface) noexcept;
     static Crypter& impl_from_ISupportErrorInfo(ISupportErrorInfo* iface) noexcept;
 
+    IUnknown* const outer_;  // not counted: the outer object owns the aggregate
     Dual dual_{*this};
     ErrorInfoSupport errorInfoSupport_{*this};
     // Apartment-threaded: only the creating apartment's thread calls, so a plain count.

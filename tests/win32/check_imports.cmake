@@ -1,9 +1,14 @@
 # cmake -DOBJDUMP=... -DBINARIES="a.exe;b.dll" -P check_imports.cmake
 cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 # Fails when a binary imports a DLL outside the system's own set.
-set(system_dlls
-  kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll comctl32.dll
-  ole32.dll oleaut32.dll msvcrt.dll)
+# -DSYSTEM_DLLS="a.dll;b.dll" narrows the set for one binary.
+if(DEFINED SYSTEM_DLLS)
+  string(TOLOWER "${SYSTEM_DLLS}" system_dlls)
+else()
+  set(system_dlls
+    kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll comctl32.dll
+    ole32.dll oleaut32.dll msvcrt.dll version.dll)
+endif()
 foreach(binary IN LISTS BINARIES)
   execute_process(COMMAND ${OBJDUMP} -p ${binary} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
   if(failed)

@@ -268,45 +268,5 @@ TEST(Crypter, UnrepresentableCharactersBecomeTheDefaultCharacter)
     EXPECT_EQ(std::wstring(L"a") + fallback + L"b\u00e9c", back.text());
 }
 
-// Through IDispatch the calls reach the same slots as through the interface.
-TEST(Crypter, DispatchReachesTheInterfaceMethods)
-{
-    ComPtr<ICrypter> crypter;
-    MakeCrypter(crypter);
-    UINT count = 0;
-    EXPECT_EQ(S_OK, crypter->GetTypeInfoCount(&count));
-    EXPECT_EQ(1u, count);
-
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"encrypt"), const_cast<LPOLESTR>(L"strInput")};
-    DISPID ids[2] = {0, 0};
-    EXPECT_EQ(S_OK, crypter->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
-    EXPECT_EQ(1, ids[0]);
-    LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"Scramble")};
-    EXPECT_EQ(DISP_E_UNKNOWNNAME, crypter->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids));
-
-    Variant key;
-    (*key).vt = VT_BSTR;
-    (*key).bstrVal = SysAllocString(L"dispatch key");
-    DISPPARAMS setKeyArgs{key.get(), nullptr, 1, 0};
-    ASSERT_EQ(S_OK, crypter->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &setKeyArgs, nullptr, nullptr, nullptr));
-
-    Variant text;
-    (*text).vt = VT_BSTR;
-    (*text).bstrVal = SysAllocString(L"abc");
-    DISPPARAMS encryptArgs{text.get(), nullptr, 1, 0};
-    Variant result;
-    ASSERT_EQ(S_OK, crypter->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &encryptArgs, result.get(), nullptr, nullptr));
-    ASSERT_EQ(VT_BSTR, (*result).vt);
-    Bstr direct;
-    ASSERT_EQ(S_OK, crypter->Encrypt((*text).bstrVal, direct.out()));
-    EXPECT_EQ(direct.text(), std::wstring((*result).bstrVal));
-
-    DISPPARAMS noArgs{nullptr, nullptr, 0, 0};
-    Variant version;
-    ASSERT_EQ(S_OK, crypter->Invoke(4, IID_NULL, 0, DISPATCH_METHOD, &noArgs, version.get(), nullptr, nullptr));
-    ASSERT_EQ(VT_BSTR, (*version).vt);
-    EXPECT_EQ(L"v2.1", std::wstring((*version).bstrVal));
-}
-
 }  // namespace
 }  // namespace zarnocrypt::test

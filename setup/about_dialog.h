@@ -1,0 +1,4 @@
+// The About box, shown modally over the main dialog.
+#pragma once
+
+void ShowAboutDialog(void* instance, void* owner);
