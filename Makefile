@@ -6,7 +6,7 @@ NATIVE  := build/native
 ASAN    := build/asan
 CMAKE   := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps native asan check check-native check-asan win32 check-win32 win32-dll check-setup fuzz demo clean
+.PHONY: all deps native asan check check-native check-asan win32 check-win32 win32-dll check-setup fuzz demo bench clean
 
 all: native
 
@@ -80,6 +80,14 @@ fuzz:
 
 demo: native win32-dll
 	@scripts/demo
+
+# Benchmarks (never part of make check): the native table and ratios, then
+# the COM figures of the 32-bit DLL under Wine (scripts/bench-com).
+bench: native win32
+	@cmake --build $(NATIVE) --target zarnocrypt-bench
+	@$(NATIVE)/zarnocrypt-bench --ratios
+	@cmake --build $(WIN32TREE) --target zarnocrypt-com-bench
+	@scripts/bench-com
 
 clean:
 	rm -rf build

@@ -81,10 +81,7 @@ Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t len
     std::memcpy(area, data, static_cast<std::size_t>(length));
     std::memcpy(area + length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
 
-    for (std::uint64_t i = 0; i < blocks; ++i) {
-        state.SetBlock(area + i * blockSize);
-        state.EncryptBlock();
-    }
+    state.EncryptBlocks(area, static_cast<std::size_t>(blocks));
     return envelope;
 }
 
@@ -144,15 +141,11 @@ Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t 
     const std::uint8_t* cipher = message + ENVELOPE_HEADER_SIZE;
     const std::size_t fullSize = static_cast<std::size_t>(fullBlocks * blockSize);
     std::memcpy(plaintext.data(), cipher, fullSize);
-    for (std::uint64_t i = 0; i < fullBlocks; ++i) {
-        state.SetBlock(plaintext.data() + i * blockSize);
-        state.DecryptBlock();
-    }
+    state.DecryptBlocks(plaintext.data(), static_cast<std::size_t>(fullBlocks));
     if (partial) {
         std::uint8_t last[4 * 8];
         std::memcpy(last, cipher + fullSize, static_cast<std::size_t>(blockSize));
-        state.SetBlock(last);
-        state.DecryptBlock();
+        state.DecryptBlocks(last, 1);
         std::memcpy(plaintext.data() + fullSize, last, static_cast<std::size_t>(areaSize) - fullSize);
         SecureWipe(last, sizeof last);
     }

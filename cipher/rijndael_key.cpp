@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "rijndael_path_schedule.h"
 #include "rijndael_tables.h"
 #include "status.h"
 
@@ -44,6 +45,7 @@ std::int32_t RijndaelKey::SetKeyBytes(const std::uint8_t* bytes, std::int32_t n)
 {
     keyBytes_.Reset();
     expandedKey_.Reset();
+    pathSchedule_.Reset();
     if (bytes == nullptr) {
         nk_ = 4;
         return STATUS_OK;
@@ -86,6 +88,7 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     const std::size_t columns = static_cast<std::size_t>((nr + 1) * nb);
 
     expandedKey_.Reset();
+    pathSchedule_.Reset();
     Buffer schedule = Buffer::Allocate(4 * columns);
     if (!schedule)
         return ERR_NO_MEMORY;
@@ -123,6 +126,13 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     expandedKey_ = std::move(schedule);
     nb_ = nb;
     nr_ = nr;
+
+    pathSchedule_ = Buffer::Allocate(path_schedule::Size(nr));
+    if (!pathSchedule_) {
+        expandedKey_.Reset();
+        return ERR_NO_MEMORY;
+    }
+    path_schedule::Build(*this, pathSchedule_.data());
     return STATUS_OK;
 }
 

@@ -42,9 +42,14 @@ public:
     // The Nb bytes of row j of round r's key, or null without a schedule.
     const std::uint8_t* RoundKeyRow(std::int32_t round, std::int32_t row) const noexcept;
 
+    // The same schedule rearranged for the fast paths (rijndael_path_schedule.h),
+    // or null without a schedule.
+    const std::uint8_t* PathSchedule() const noexcept { return pathSchedule_.data(); }
+
 private:
     Buffer keyBytes_;     // 4·Nk raw key bytes
     Buffer expandedKey_;  // 4 rows of (Nr + 1)·Nb columns, row j at j·(Nr + 1)·Nb
+    Buffer pathSchedule_; // built and dropped together with expandedKey_
     std::int32_t nk_ = 4;
     std::int32_t nr_ = 0;
     std::int32_t nb_ = 0;

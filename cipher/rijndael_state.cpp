@@ -1,5 +1,6 @@
 #include "rijndael_state.h"
 
+#include "cipher_path.h"
 #include "rijndael_tables.h"
 #include "status.h"
 
@@ -65,6 +66,18 @@ std::int32_t RijndaelState::DecryptBlock() noexcept
         InvShiftRowsInvSubBytes();
     }
     AddRoundKey(0);
+    return STATUS_OK;
+}
+
+std::int32_t RijndaelState::EncryptBlocks(std::uint8_t* blocks, std::size_t count) noexcept
+{
+    zarnocrypt::EncryptBlocks(*key_, blocks, count);
+    return STATUS_OK;
+}
+
+std::int32_t RijndaelState::DecryptBlocks(std::uint8_t* blocks, std::size_t count) noexcept
+{
+    zarnocrypt::DecryptBlocks(*key_, blocks, count);
     return STATUS_OK;
 }
 

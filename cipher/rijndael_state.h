@@ -4,6 +4,7 @@
 // other, not columns as in FIPS-197.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "rijndael_key.h"
@@ -23,6 +24,12 @@ public:
 
     std::int32_t EncryptBlock() noexcept;
     std::int32_t DecryptBlock() noexcept;
+
+    // count consecutive blocks from blocks on, in place, on the fastest cipher
+    // path (cipher_path.h); the same result as EncryptBlock or DecryptBlock on
+    // each. Needs the attached key; SetBlock is not used.
+    std::int32_t EncryptBlocks(std::uint8_t* blocks, std::size_t count) noexcept;
+    std::int32_t DecryptBlocks(std::uint8_t* blocks, std::size_t count) noexcept;
 
 private:
     void AddRoundKey(std::int32_t round) noexcept;

@@ -1,0 +1,22 @@
+// The benchmark cases of zarnocrypt-bench and the names the ratios look up.
+#pragma once
+
+#include <string>
+
+namespace zarnocrypt::bench {
+
+// Registers every case: the envelope and the bulk cipher on each path the
+// processor offers, libmcrypt "rijndael-192", memcpy, Base64 and the text forms.
+void RegisterCases();
+
+std::string SizeName(std::size_t bytes);
+
+// "cipher-encrypt/nk6/1MiB/avx512-vaes" and the like.
+std::string CipherCase(const char* operation, int nk, std::size_t bytes, const char* path);
+std::string McryptCase(const char* operation, int nk, std::size_t bytes);
+std::string MemcpyCase(std::size_t bytes);
+
+inline constexpr std::size_t KIB = 1024;
+inline constexpr std::size_t MIB = 1024 * KIB;
+
+}  // namespace zarnocrypt::bench

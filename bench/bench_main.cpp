@@ -1,0 +1,134 @@
+// zarnocrypt-bench: the table of Google Benchmark, and with --ratios one line
+// per comparison and cipher path, "ratio <name>/<path> <peer time / our time>"
+// from median times (higher is better).
+//
+// Unless told otherwise it runs 5 repetitions of at least 0.05 s per case,
+// without colours, and reports CPU time (the machine may be shared).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench_cases.h"
+#include "cipher_path.h"
+
+namespace zarnocrypt::bench {
+
+namespace {
+
+// The console table, plus the median CPU time of every case.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                medians_[name] = run.GetAdjustedCPUTime();
+            else if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                samples_[name].push_back(run.GetAdjustedCPUTime());
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Median time of a case, or 0 when it did not run.
+    double Median(const std::string& name) const
+    {
+        if (const auto found = medians_.find(name); found != medians_.end())
+            return found->second;
+        const auto found = samples_.find(name);
+        if (found == samples_.end() || found->second.empty())
+            return 0;
+        std::vector<double> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+
+private:
+    std::map<std::string, double> medians_;
+    std::map<std::string, std::vector<double>> samples_;
+};
+
+void PrintRatio(const MedianReporter& reporter, const std::string& name, const char* path,
+                const std::string& peer, const std::string& ours)
+{
+    const double peerTime = reporter.Median(peer);
+    const double ourTime = reporter.Median(ours);
+    if (peerTime > 0 && ourTime > 0)
+        std::printf("ratio %s/%s %.2f\n", name.c_str(), path, peerTime / ourTime);
+}
+
+void PrintRatios(const MedianReporter& reporter)
+{
+    for (const CipherPath path : ALL_CIPHER_PATHS) {
+        if (path == CipherPath::Reference || CipherPathMissing(path) != nullptr)
+            continue;
+        const char* name = CipherPathName(path);
+        for (const char* direction : {"encrypt", "decrypt"}) {
+            const std::string cipher = std::string("cipher-") + direction;
+            const std::string envelope = std::string("envelope-") + direction;
+            PrintRatio(reporter, std::string(direction) + "-nb6-nk6-vs-mcrypt192", name,
+                       McryptCase(direction, 6, MIB), CipherCase(cipher.c_str(), 6, MIB, name));
+            PrintRatio(reporter, std::string(direction) + "-16mib-vs-memcpy", name, MemcpyCase(16 * MIB),
+                       CipherCase(cipher.c_str(), 6, 16 * MIB, name));
+            PrintRatio(reporter, envelope + "-nb6-nk6-vs-mcrypt192", name, McryptCase(direction, 6, MIB),
+                       CipherCase(envelope.c_str(), 6, MIB, name));
+            PrintRatio(reporter, envelope + "-16mib-vs-memcpy", name, MemcpyCase(16 * MIB),
+                       CipherCase(envelope.c_str(), 6, 16 * MIB, name));
+        }
+    }
+}
+
+}  // namespace
+
+}  // namespace zarnocrypt::bench
+
+int main(int argc, char** argv)
+{
+    bool ratios = false;
+    bool repetitionsGiven = false;
+    bool minTimeGiven = false;
+    bool colorGiven = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--ratios") == 0) {
+            ratios = true;
+            continue;
+        }
+        repetitionsGiven = repetitionsGiven || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+        minTimeGiven = minTimeGiven || std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
+        colorGiven = colorGiven || std::strncmp(argv[i], "--benchmark_color", 17) == 0;
+        args.push_back(argv[i]);
+    }
+    char repetitions[] = "--benchmark_repetitions=5";
+    char minTime[] = "--benchmark_min_time=0.05";
+    char aggregatesOnly[] = "--benchmark_display_aggregates_only=true";
+    if (!repetitionsGiven) {
+        args.push_back(repetitions);
+        args.push_back(aggregatesOnly);
+    }
+    if (!minTimeGiven)
+        args.push_back(minTime);
+    // Plain text, so that the ratio lines are plain too.
+    char noColor[] = "--benchmark_color=false";
+    if (!colorGiven)
+        args.push_back(noColor);
+
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+
+    std::printf("cipher path in use: %s\n", zarnocrypt::CipherPathName(zarnocrypt::ActiveCipherPath()));
+    zarnocrypt::bench::RegisterCases();
+    zarnocrypt::bench::MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (ratios)
+        zarnocrypt::bench::PrintRatios(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,19 @@
+// What the processor offers for the accelerated cipher paths, and whether the
+// operating system saves the wider registers that some of them use.
+#pragma once
+
+namespace zarnocrypt {
+
+struct CpuFeatures {
+    bool ssse3 = false;
+    bool aesni = false;
+    bool avx2 = false;        // with the OS saving YMM state
+    bool vaes = false;
+    bool avx512bw = false;    // AVX-512 F and BW, with the OS saving ZMM and mask state
+    bool avx512vbmi = false;
+};
+
+// Asked of CPUID and XGETBV on every call; callers cache the answer.
+CpuFeatures DetectCpuFeatures() noexcept;
+
+}  // namespace zarnocrypt

@@ -1,0 +1,220 @@
+// The portable fast cipher: the same byte-oriented, table-driven rounds as the
+// reference, with each state row held in one 64-bit word (a row has at most
+// 8 bytes). ShiftRows becomes a choice of source byte, MixColumns and
+// InvMixColumns work on all columns at once, and AddRoundKey is one XOR per row.
+#include <cstring>
+
+#include "cipher_path.h"
+#include "rijndael_key.h"
+#include "rijndael_path_schedule.h"
+#include "rijndael_tables.h"
+
+namespace zarnocrypt::cipher_paths {
+
+namespace {
+
+using Word = std::uint64_t;
+
+constexpr Word LOW_BITS = 0x7F7F7F7F7F7F7F7Full;
+constexpr Word HIGH_BITS = 0x8080808080808080ull;
+constexpr Word REDUCTION = 0x1B1B1B1B1B1B1B1Bull;
+
+// Blocks transformed side by side: one block's rounds are a dependency chain
+// that leaves most of the processor idle. 32-bit code has few registers.
+constexpr int INTERLEAVE = sizeof(void*) == 8 ? 4 : 2;
+
+struct State {
+    Word row[4];
+};
+
+// 02·b in every byte at once: high − (high >> 7) is 0x7F in each byte whose
+// top bit is set, and masks the reduction 0x1B into exactly those bytes.
+inline Word Times2(Word x) noexcept
+{
+    const Word high = x & HIGH_BITS;
+    return ((x & LOW_BITS) << 1) ^ ((high - (high >> 7)) & REDUCTION);
+}
+
+// 04·b in every byte at once: bit 7 reduces to 0x36, bit 6 to 0x1B.
+inline Word Times4(Word x) noexcept
+{
+    const Word bit7 = x & HIGH_BITS;
+    const Word bit6 = x & (HIGH_BITS >> 1);
+    return ((x & 0x3F3F3F3F3F3F3F3Full) << 2) ^ ((bit7 - (bit7 >> 7)) & (REDUCTION << 1)) ^
+           ((bit6 - (bit6 >> 6)) & REDUCTION);
+}
+
+constexpr int ShiftOffset(int row, int nb) { return (nb > 6 && row >= 2) ? row + 1 : row; }
+
+inline Word Byte(Word row, int column) noexcept
+{
+    return (row >> (8 * column)) & 0xFF;
+}
+
+template <int NB>
+inline State Load(const std::uint8_t* block) noexcept
+{
+    State s;
+#pragma GCC unroll 8
+    for (int r = 0; r < 4; ++r) {
+        Word w = 0;
+#pragma GCC unroll 8
+        for (int c = 0; c < NB; ++c)
+            w |= Word{block[r * NB + c]} << (8 * c);
+        s.row[r] = w;
+    }
+    return s;
+}
+
+template <int NB>
+inline void Store(const State& s, std::uint8_t* block) noexcept
+{
+#pragma GCC unroll 8
+    for (int r = 0; r < 4; ++r)
+#pragma GCC unroll 8
+        for (int c = 0; c < NB; ++c)
+            block[r * NB + c] = static_cast<std::uint8_t>(Byte(s.row[r], c));
+}
+
+inline void AddRoundKey(State& s, const std::uint8_t* roundKey) noexcept
+{
+#pragma GCC unroll 8
+    for (int r = 0; r < 4; ++r) {
+        Word k;
+        std::memcpy(&k, roundKey + path_schedule::ROW_WORD_BYTES * r, sizeof k);
+        s.row[r] ^= k;
+    }
+}
+
+// new[c] = S[old[(c + C_r) mod Nb]]; the inverse reads old[(c − C_r) mod Nb] through Si.
+template <int NB, bool INVERSE>
+inline void SubBytesShiftRows(State& s) noexcept
+{
+    const auto& box = INVERSE ? tables::INVERSE_S_BOX : tables::S_BOX;
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const int shift = INVERSE ? NB - ShiftOffset(r, NB) : ShiftOffset(r, NB);
+        // Old byte c goes to column c − shift: the bytes are taken lowest first,
+        // shifting one word down, which costs fewer operations than picking each.
+        Word old = s.row[r];
+        Word w = 0;
+#pragma GCC unroll 8
+        for (int c = 0; c < NB; ++c, old >>= 8)
+            w |= Word{box[old & 0xFF]} << (8 * ((c - shift + NB) % NB));
+        s.row[r] = w;
+    }
+}
+
+// b_j = a_j ⊕ t ⊕ 02·(a_j ⊕ a_(j+1)), t = ⊕ a_i, on every column at once.
+inline void MixColumns(State& s) noexcept
+{
+    const Word a0 = s.row[0], a1 = s.row[1], a2 = s.row[2], a3 = s.row[3];
+    const Word t = a0 ^ a1 ^ a2 ^ a3;
+    s.row[0] = a0 ^ t ^ Times2(a0 ^ a1);
+    s.row[1] = a1 ^ t ^ Times2(a1 ^ a2);
+    s.row[2] = a2 ^ t ^ Times2(a2 ^ a3);
+    s.row[3] = a3 ^ t ^ Times2(a3 ^ a0);
+}
+
+// InvMixColumns = MixColumns after a_j ⊕= 04·(a_j ⊕ a_(j+2)), since the inverse
+// polynomial is the forward one times 04·x² + 05.
+inline void InvMixColumns(State& s) noexcept
+{
+    const Word u = Times4(s.row[0] ^ s.row[2]);
+    const Word v = Times4(s.row[1] ^ s.row[3]);
+    s.row[0] ^= u;
+    s.row[1] ^= v;
+    s.row[2] ^= u;
+    s.row[3] ^= v;
+    MixColumns(s);
+}
+
+template <int NB, int N>
+void EncryptGroup(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
+{
+    constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
+    State s[N];
+#pragma GCC unroll 4
+    for (int b = 0; b < N; ++b) {
+        s[b] = Load<NB>(blocks + b * 4 * NB);
+        AddRoundKey(s[b], rows);
+    }
+    for (std::int32_t round = 1; round < nr; ++round)
+#pragma GCC unroll 4
+        for (int b = 0; b < N; ++b) {
+            SubBytesShiftRows<NB, false>(s[b]);
+            MixColumns(s[b]);
+            AddRoundKey(s[b], rows + ROUND_BYTES * round);
+        }
+#pragma GCC unroll 4
+    for (int b = 0; b < N; ++b) {
+        SubBytesShiftRows<NB, false>(s[b]);
+        AddRoundKey(s[b], rows + ROUND_BYTES * nr);
+        Store<NB>(s[b], blocks + b * 4 * NB);
+    }
+}
+
+template <int NB, int N>
+void DecryptGroup(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
+{
+    constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
+    State s[N];
+#pragma GCC unroll 4
+    for (int b = 0; b < N; ++b) {
+        s[b] = Load<NB>(blocks + b * 4 * NB);
+        AddRoundKey(s[b], rows + ROUND_BYTES * nr);
+        SubBytesShiftRows<NB, true>(s[b]);
+    }
+    for (std::int32_t round = nr - 1; round >= 1; --round)
+#pragma GCC unroll 4
+        for (int b = 0; b < N; ++b) {
+            AddRoundKey(s[b], rows + ROUND_BYTES * round);
+            InvMixColumns(s[b]);
+            SubBytesShiftRows<NB, true>(s[b]);
+        }
+#pragma GCC unroll 4
+    for (int b = 0; b < N; ++b) {
+        AddRoundKey(s[b], rows);
+        Store<NB>(s[b], blocks + b * 4 * NB);
+    }
+}
+
+template <int NB, bool DECRYPT>
+void AllBlocks(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks, std::size_t count) noexcept
+{
+    std::size_t i = 0;
+    for (; i + INTERLEAVE <= count; i += INTERLEAVE)
+        DECRYPT ? DecryptGroup<NB, INTERLEAVE>(rows, nr, blocks + i * 4 * NB)
+                : EncryptGroup<NB, INTERLEAVE>(rows, nr, blocks + i * 4 * NB);
+    for (; i < count; ++i)
+        DECRYPT ? DecryptGroup<NB, 1>(rows, nr, blocks + i * 4 * NB)
+                : EncryptGroup<NB, 1>(rows, nr, blocks + i * 4 * NB);
+}
+
+template <bool DECRYPT>
+void Dispatch(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+{
+    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
+    switch (key.Nb()) {
+    case 4:
+        return AllBlocks<4, DECRYPT>(rows, key.Nr(), blocks, count);
+    case 6:
+        return AllBlocks<6, DECRYPT>(rows, key.Nr(), blocks, count);
+    default:
+        return AllBlocks<8, DECRYPT>(rows, key.Nr(), blocks, count);
+    }
+}
+
+}  // namespace
+
+void PortableEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+{
+    Dispatch<false>(key, blocks, count);
+}
+
+void PortableDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+{
+    Dispatch<true>(key, blocks, count);
+}
+
+}  // namespace zarnocrypt::cipher_paths
