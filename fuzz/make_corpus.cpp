@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,25 @@ void WriteBase64Seeds(const fs::path& dir)
         Write(dir, "text" + std::to_string(i), Bytes(texts[i].begin(), texts[i].end()));
 }
 
+// Nk selector, Nb selector, 32 key bytes, then 1, 5 or 17 blocks: every cell.
+void WriteCipherPathSeeds(const fs::path& dir)
+{
+    std::mt19937 random(7);
+    for (std::uint8_t k = 0; k < 3; ++k) {
+        for (std::uint8_t b = 0; b < 3; ++b) {
+            const std::size_t blockSize = 4u * (4 + 2u * b);
+            for (std::size_t count : {1u, 5u, 17u}) {
+                Bytes seed{k, b};
+                for (std::size_t i = 0; i < 32 + count * blockSize; ++i)
+                    seed.push_back(static_cast<std::uint8_t>(random()));
+                Write(dir, "nk" + std::to_string(4 + 2 * k) + "-nb" + std::to_string(4 + 2 * b) + "-" +
+                               std::to_string(count),
+                      seed);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -104,6 +124,7 @@ int main(int argc, char** argv)
     WriteTextSeeds(corpus / "decrypt_text");
     WriteEnvelopeSeeds(corpus / "decrypt_envelope");
     WriteBase64Seeds(corpus / "base64_decode");
+    WriteCipherPathSeeds(corpus / "cipher_paths");
     fs::create_directories(corpus / "registry_script");
     fs::copy_file(argv[2], corpus / "registry_script" / "component.rgs",
                   fs::copy_options::overwrite_existing);
