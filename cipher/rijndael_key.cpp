@@ -87,10 +87,11 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     const std::int32_t nr = RoundCount(nk_, nb);
     const std::size_t columns = static_cast<std::size_t>((nr + 1) * nb);
 
-    expandedKey_.Reset();
-    pathSchedule_.Reset();
+    // Both buffers are taken before the old schedule goes: for want of memory
+    // the key stays as it was, still able to encrypt with its block length.
     Buffer schedule = Buffer::Allocate(4 * columns);
-    if (!schedule)
+    Buffer pathSchedule = Buffer::Allocate(path_schedule::Size(nr));
+    if (!schedule || !pathSchedule)
         return ERR_NO_MEMORY;
 
     // Column i, row j lives at j·columns + i.
@@ -124,14 +125,9 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     }
 
     expandedKey_ = std::move(schedule);
+    pathSchedule_ = std::move(pathSchedule);
     nb_ = nb;
     nr_ = nr;
-
-    pathSchedule_ = Buffer::Allocate(path_schedule::Size(nr));
-    if (!pathSchedule_) {
-        expandedKey_.Reset();
-        return ERR_NO_MEMORY;
-    }
     path_schedule::Build(*this, pathSchedule_.data());
     return STATUS_OK;
 }

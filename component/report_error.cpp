@@ -11,6 +11,8 @@ HRESULT ReportError(HRESULT failure, const wchar_t* description) noexcept
     ICreateErrorInfo* creator = nullptr;
     if (FAILED(CreateErrorInfo(&creator)))
         return failure;
+    // Set explicitly: Wine's 64-bit CreateErrorInfo leaves the GUID unset.
+    creator->SetGUID(GUID_NULL);
     creator->SetSource(const_cast<LPOLESTR>(CRYPTER_PROGID));
     creator->SetDescription(const_cast<LPOLESTR>(description));
     IErrorInfo* record = nullptr;

@@ -3,11 +3,14 @@
 // The failures come from a replaced global operator new, so this suite is a
 // program of its own.
 #include <cstdlib>
+#include <cwchar>
 #include <new>
 
 #include "crypter_test_support.h"
 
 #include "crypter_errors.h"
+#include "envelope.h"
+#include "rijndael_key.h"
 
 namespace {
 
@@ -62,10 +65,44 @@ namespace {
 
 // One call on a fresh keyed object; the outcome is checked after the
 // allocation counter has been read, so that checks allocate nothing inside.
+struct Observed {
+    bool outputsAsForFailure = true;
+    bool usable = true;  // after the call, with no failure injected
+};
+
 struct Scenario {
     const char* name;
-    HRESULT (*run)(bool& outputsAsForFailure);
+    HRESULT (*run)(Observed& observed);
 };
+
+long remainingAtDisarm = -1;
+
+// Ends the injection right after the call under test.
+void Disarm()
+{
+    remainingAtDisarm = allocationsUntilFailure;
+    allocationsUntilFailure = -1;
+}
+
+// The object still encrypts and decrypts; its key may have been emptied only
+// by a SetKey that ran out of memory, and is then set again.
+bool RoundTrips(ICrypter* crypter)
+{
+    BSTR key = SysAllocString(L"memory key");
+    BSTR plain = SysAllocString(L"after the failure");
+    BSTR marked = nullptr;
+    BSTR opened = nullptr;
+    HRESULT result = crypter->Encrypt(plain, &marked);
+    if (result == E_CRYPTER_KEY_NOT_SET && SUCCEEDED(crypter->SetKey(key)))
+        result = crypter->Encrypt(plain, &marked);
+    const bool usable = result == S_OK && crypter->Decrypt(marked, &opened) == S_OK && opened != nullptr &&
+                        std::wcscmp(opened, L"after the failure") == 0;
+    SysFreeString(opened);
+    SysFreeString(marked);
+    SysFreeString(plain);
+    SysFreeString(key);
+    return usable;
+}
 
 // The input of a Decrypt of marked text, made with no failure injected.
 BSTR MarkedText(const wchar_t* plain)
@@ -88,7 +125,7 @@ BSTR MarkedText(const wchar_t* plain)
 }
 
 HRESULT RunStringMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(BSTR, BSTR*), BSTR text,
-                        bool& outputsAsForFailure)
+                        Observed& observed)
 {
     ICrypter* crypter = nullptr;
     HRESULT result = CreateCrypter(IID_ICrypter, reinterpret_cast<void**>(&crypter));
@@ -98,7 +135,9 @@ HRESULT RunStringMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(BSTR, BSTR
         result = crypter->SetKey(key);
     if (SUCCEEDED(result)) {
         result = (crypter->*method)(text, &out);
-        outputsAsForFailure = out == nullptr;
+        Disarm();
+        observed.outputsAsForFailure = out == nullptr;
+        observed.usable = RoundTrips(crypter);
     }
     SysFreeString(out);
     SysFreeString(key);
@@ -107,7 +146,21 @@ HRESULT RunStringMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(BSTR, BSTR
     return result;
 }
 
-HRESULT RunByteMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(VARIANT, VARIANT*), bool& outputsAsForFailure)
+// 40 zero bytes sealed under the memory key with blockWords words per block.
+void MakeForeignEnvelope(VARIANT* variant, std::int32_t blockWords)
+{
+    RijndaelKey key;
+    key.SetKeyText("memory key");
+    key.BuildSchedule(blockWords);
+    EnvelopeCodec codec;
+    codec.BindKey(key);
+    const std::uint8_t zeros[40] = {};
+    const Buffer sealed = codec.EncryptEnvelope(zeros, sizeof zeros);
+    MakeByteArray(variant, std::vector<std::uint8_t>(sealed.begin(), sealed.end()));
+}
+
+HRESULT RunByteMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(VARIANT, VARIANT*), Observed& observed,
+                      std::int32_t foreignBlockWords = 0)
 {
     ICrypter* crypter = nullptr;
     HRESULT result = CreateCrypter(IID_ICrypter, reinterpret_cast<void**>(&crypter));
@@ -122,7 +175,14 @@ HRESULT RunByteMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(VARIANT, VAR
     VARIANT out;
     out.vt = VT_I4;
     out.lVal = 7;
-    if (SUCCEEDED(result) && method == &ICrypter::DecryptEx) {
+    if (SUCCEEDED(result) && foreignBlockWords != 0) {
+        // An envelope of another block length: the object must re-schedule its key.
+        const long saved = allocationsUntilFailure;
+        allocationsUntilFailure = -1;
+        VariantClear(&in);
+        MakeForeignEnvelope(&in, foreignBlockWords);
+        allocationsUntilFailure = saved;
+    } else if (SUCCEEDED(result) && method == &ICrypter::DecryptEx) {
         // The envelope to decrypt is made with no failure injected.
         const long saved = allocationsUntilFailure;
         allocationsUntilFailure = -1;
@@ -136,7 +196,9 @@ HRESULT RunByteMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(VARIANT, VAR
     }
     if (SUCCEEDED(result)) {
         result = (crypter->*method)(in, &out);
-        outputsAsForFailure = out.vt == VT_I4 && out.lVal == 7;
+        Disarm();
+        observed.outputsAsForFailure = out.vt == VT_I4 && out.lVal == 7;
+        observed.usable = RoundTrips(crypter);
     }
     VariantClear(&out);
     VariantClear(&in);
@@ -147,30 +209,50 @@ HRESULT RunByteMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(VARIANT, VAR
 }
 
 HRESULT RunStringMethod(HRESULT (STDMETHODCALLTYPE ICrypter::*method)(BSTR, BSTR*), const wchar_t* input,
-                        bool& outputsAsForFailure)
+                        Observed& observed)
 {
     BSTR text = SysAllocString(input);
-    const HRESULT result = RunStringMethod(method, text, outputsAsForFailure);
+    const HRESULT result = RunStringMethod(method, text, observed);
     SysFreeString(text);
+    return result;
+}
+
+HRESULT RunSetKey(Observed& observed)
+{
+    ICrypter* crypter = nullptr;
+    HRESULT result = CreateCrypter(IID_ICrypter, reinterpret_cast<void**>(&crypter));
+    BSTR key = SysAllocString(L"a replaced key of thirty-two bytes");
+    if (SUCCEEDED(result)) {
+        result = crypter->SetKey(key);
+        Disarm();
+        observed.usable = RoundTrips(crypter);
+    }
+    SysFreeString(key);
+    if (crypter != nullptr)
+        crypter->Release();
     return result;
 }
 
 const Scenario SCENARIOS[] = {
     {"Encrypt",
-     [](bool& failed) { return RunStringMethod(&ICrypter::Encrypt, L"some plain text", failed); }},
+     [](Observed& seen) { return RunStringMethod(&ICrypter::Encrypt, L"some plain text", seen); }},
+    {"HtmlEncrypt",
+     [](Observed& seen) { return RunStringMethod(&ICrypter::HtmlEncrypt, L"some plain text", seen); }},
     {"MultilineEncrypt",
-     [](bool& failed) { return RunStringMethod(&ICrypter::MultilineEncrypt, L"some plain text", failed); }},
+     [](Observed& seen) { return RunStringMethod(&ICrypter::MultilineEncrypt, L"some plain text", seen); }},
     {"DecryptPlain",
-     [](bool& failed) { return RunStringMethod(&ICrypter::Decrypt, L"not marked", failed); }},
+     [](Observed& seen) { return RunStringMethod(&ICrypter::Decrypt, L"not marked", seen); }},
     {"DecryptMarked",
-     [](bool& failed) {
+     [](Observed& seen) {
          BSTR marked = MarkedText(L"some plain text");
-         const HRESULT result = RunStringMethod(&ICrypter::Decrypt, marked, failed);
+         const HRESULT result = RunStringMethod(&ICrypter::Decrypt, marked, seen);
          SysFreeString(marked);
          return result;
      }},
-    {"EncryptEx", [](bool& failed) { return RunByteMethod(&ICrypter::EncryptEx, failed); }},
-    {"DecryptEx", [](bool& failed) { return RunByteMethod(&ICrypter::DecryptEx, failed); }},
+    {"EncryptEx", [](Observed& seen) { return RunByteMethod(&ICrypter::EncryptEx, seen); }},
+    {"DecryptEx", [](Observed& seen) { return RunByteMethod(&ICrypter::DecryptEx, seen); }},
+    {"DecryptExOfAnotherBlockLength", [](Observed& seen) { return RunByteMethod(&ICrypter::DecryptEx, seen, 8); }},
+    {"SetKey", RunSetKey},
 };
 
 class AllocationFailure : public testing::TestWithParam<Scenario> {};
@@ -184,10 +266,12 @@ TEST_P(AllocationFailure, EveryAllocationFailsCleanly)
     for (long failAt = 0; failAt < 200 && !completed; ++failAt) {
         const long before = liveAllocations;
         allocationsUntilFailure = failAt;
-        bool outputsAsForFailure = true;
-        const HRESULT result = GetParam().run(outputsAsForFailure);
-        completed = allocationsUntilFailure > 0;  // the run needed fewer allocations than failAt
-        allocationsUntilFailure = -1;
+        remainingAtDisarm = -1;
+        Observed observed;
+        const HRESULT result = GetParam().run(observed);
+        if (allocationsUntilFailure != -1)
+            Disarm();  // the run failed before reaching its call
+        completed = remainingAtDisarm > 0;  // the run needed fewer allocations than failAt
         const long leaked = liveAllocations - before;
 
         EXPECT_EQ(0, leaked) << "failing allocation " << failAt;
@@ -196,8 +280,9 @@ TEST_P(AllocationFailure, EveryAllocationFailsCleanly)
         }
         if (FAILED(result)) {
             EXPECT_EQ(E_OUTOFMEMORY, result) << "at allocation " << failAt;
-            EXPECT_TRUE(outputsAsForFailure) << failAt;
+            EXPECT_TRUE(observed.outputsAsForFailure) << failAt;
         }
+        EXPECT_TRUE(observed.usable) << "object unusable after failing allocation " << failAt;
     }
     EXPECT_TRUE(completed) << "more than 200 allocations in one call";
 }
