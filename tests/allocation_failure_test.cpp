@@ -1,82 +1,25 @@
 // Exhausted memory at every allocation along the core's operations: each
 // gives its failure (empty result, OutOfMemory outcome, ERR_NO_MEMORY),
 // frees what it took, and leaves the key usable with its bytes unchanged.
-// The failures come from a replaced global operator new, so this suite is a
-// program of its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <string>
-#include <vector>
 
 #include "base64.h"
+#include "counting_allocator.h"
 #include "envelope.h"
+#include "hex.h"
 #include "rijndael_key.h"
 #include "status.h"
 #include "text_forms.h"
 
-namespace {
-
-long liveAllocations = 0;
-long allocationsUntilFailure = -1;  // -1: never fail; once 0, every allocation fails
-
-void* Allocate(std::size_t size) noexcept
-{
-    if (allocationsUntilFailure == 0)
-        return nullptr;
-    if (allocationsUntilFailure > 0)
-        --allocationsUntilFailure;
-    void* memory = std::malloc(size == 0 ? 1 : size);
-    if (memory != nullptr)
-        ++liveAllocations;
-    return memory;
-}
-
-// The replaced operators below pair new with this free on purpose; GCC, seeing
-// both inlined, would take them for a mismatched pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void Free(void* memory) noexcept
-{
-    if (memory != nullptr) {
-        --liveAllocations;
-        std::free(memory);
-    }
-}
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    void* memory = Allocate(size);
-    if (memory == nullptr)
-        throw std::bad_alloc();
-    return memory;
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* memory) noexcept { Free(memory); }
-void operator delete[](void* memory) noexcept { Free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { Free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { Free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { Free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { Free(memory); }
-
 namespace zarnocrypt {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace test;
 
 constexpr char KEY_TEXT[] = "allocation failure key";
 constexpr char OTHER_KEY_TEXT[] = "a key text of thirty-two bytes!!";
-
-Bytes ToBytes(const Buffer& buffer)
-{
-    return Bytes(buffer.begin(), buffer.end());
-}
 
 Bytes Seal(RijndaelKey& key, const Bytes& plain)
 {

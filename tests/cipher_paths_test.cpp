@@ -3,11 +3,9 @@
 // unaligned buffers, and no byte written past the last block.
 #include <gtest/gtest.h>
 
-#include <random>
-#include <vector>
-
 #include "cipher_path.h"
 #include "envelope.h"
+#include "hex.h"
 #include "rijndael_key.h"
 #include "rijndael_state.h"
 #include "status.h"
@@ -15,7 +13,7 @@
 namespace zarnocrypt {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace test;
 
 constexpr std::size_t GUARD = 64;
 constexpr std::uint8_t GUARD_BYTE = 0xA5;
@@ -24,14 +22,6 @@ constexpr std::uint8_t GUARD_BYTE = 0xA5;
 // groups of 16 units, and beyond.
 const std::size_t BLOCK_COUNTS[] = {1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 15, 16, 17, 31, 32, 33,
                                     63, 64, 65, 71, 72, 73, 100, 257};
-
-Bytes RandomBytes(std::mt19937& random, std::size_t n)
-{
-    Bytes bytes(n);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
 
 Bytes Reference(const RijndaelKey& key, Bytes blocks, bool decrypt)
 {

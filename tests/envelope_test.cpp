@@ -1,10 +1,6 @@
 // The envelope: header, sizes, the magic, every refusal and the block-length switch.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
-
 #include "byte_order.h"
 #include "envelope.h"
 #include "hex.h"
@@ -14,56 +10,50 @@
 namespace zarnocrypt {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace test;
 
 constexpr std::int32_t UNTOUCHED = -7;
 
-Bytes ToBytes(const Buffer& buffer)
+Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes WithMagic(Bytes data)
 {
-    return Bytes(buffer.begin(), buffer.end());
+    data.insert(data.end(), {'Z', 'q', 'v'});
+    return data;
 }
 
-Bytes TextBytes(const std::string& text)
+void SetKey(RijndaelKey& key, const std::string& text, std::int32_t nb = 6)
 {
-    return Bytes(text.begin(), text.end());
+    key.SetKeyText(text.c_str());
+    ASSERT_EQ(key.BuildSchedule(nb), STATUS_OK);
+}
+
+Bytes Encrypt(RijndaelKey& key, const Bytes& data)
+{
+    EnvelopeCodec codec;
+    codec.BindKey(key);
+    const std::uint8_t dummy = 0;
+    return ToBytes(codec.EncryptEnvelope(data.empty() ? &dummy : data.data(), static_cast<std::int32_t>(data.size())));
+}
+
+struct Decrypted {
+    bool ok;
+    Bytes bytes;
+    std::int32_t length;  // UNTOUCHED unless the message reached the magic check
+};
+
+Decrypted Decrypt(RijndaelKey& key, const Bytes& message)
+{
+    EnvelopeCodec codec;
+    codec.BindKey(key);
+    std::int32_t length = UNTOUCHED;
+    Buffer result = codec.DecryptEnvelope(message.data(), static_cast<std::int32_t>(message.size()), length);
+    return {static_cast<bool>(result), ToBytes(result), length};
 }
 
 class Envelope : public ::testing::Test {
 protected:
     void SetUp() override { SetKey(key_, "envelope test key"); }
-
-    static void SetKey(RijndaelKey& key, const std::string& text, std::int32_t nb = 6)
-    {
-        key.SetKeyText(text.c_str());
-        ASSERT_EQ(key.BuildSchedule(nb), STATUS_OK);
-    }
-
-    static Bytes Encrypt(RijndaelKey& key, const Bytes& data)
-    {
-        EnvelopeCodec codec;
-        codec.BindKey(key);
-        const std::uint8_t dummy = 0;
-        return ToBytes(codec.EncryptEnvelope(data.empty() ? &dummy : data.data(),
-                                             static_cast<std::int32_t>(data.size())));
-    }
-
-    // Null result as nullopt-like empty vector plus the reported length.
-    struct Decrypted {
-        bool ok;
-        Bytes bytes;
-        std::int32_t length;
-    };
-
-    static Decrypted Decrypt(RijndaelKey& key, const Bytes& message)
-    {
-        EnvelopeCodec codec;
-        codec.BindKey(key);
-        std::int32_t length = UNTOUCHED;
-        Buffer result = codec.DecryptEnvelope(message.data(), static_cast<std::int32_t>(message.size()),
-                                              length);
-        return {static_cast<bool>(result), ToBytes(result), length};
-    }
-
     RijndaelKey key_;
 };
 
@@ -75,15 +65,12 @@ TEST_F(Envelope, SizesAndHeaderFollowTheBlockCount)
         const Bytes envelope = Encrypt(key_, Bytes(length, 0xAB));
         ASSERT_EQ(envelope.size(), size) << length;
         EXPECT_EQ(LoadBigEndian32(envelope.data()), length);
-        EXPECT_EQ(envelope[4], 6);
-        EXPECT_EQ(envelope[5], 4);
-        EXPECT_EQ(envelope[6], 0);
-        EXPECT_EQ(envelope[7], KeyFingerprint(key_));
+        EXPECT_EQ(Bytes(envelope.begin() + 4, envelope.begin() + 8), (Bytes{6, 4, 0, KeyFingerprint(key_)}));
     }
 }
 
-// Decrypting the blocks by hand shows the plaintext area: data, "Zqv", zero fill,
-// with the magic straddling the block boundary at L = 22.
+// Blocks decrypted by hand show data, "Zqv" and zero fill, the magic
+// straddling the block boundary at L = 22; equal blocks give equal cipher blocks.
 TEST_F(Envelope, PlaintextAreaHoldsDataMagicAndZeroFill)
 {
     for (std::size_t length : {0u, 21u, 22u, 23u, 47u}) {
@@ -98,11 +85,12 @@ TEST_F(Envelope, PlaintextAreaHoldsDataMagicAndZeroFill)
             state.SetBlock(envelope.data() + offset);
             state.DecryptBlock();
         }
-        Bytes expected = data;
-        expected.insert(expected.end(), {'Z', 'q', 'v'});
+        Bytes expected = WithMagic(data);
         expected.resize(envelope.size() - 8, 0);
         EXPECT_EQ(Bytes(envelope.begin() + 8, envelope.end()), expected) << length;
     }
+    const Bytes envelope = Encrypt(key_, Bytes(48, 'x'));
+    EXPECT_TRUE(std::equal(envelope.begin() + 8, envelope.begin() + 32, envelope.begin() + 32));
 }
 
 TEST_F(Envelope, RoundTripsEveryLengthUnderEveryKeyLength)
@@ -117,47 +105,28 @@ TEST_F(Envelope, RoundTripsEveryLengthUnderEveryKeyLength)
             const Decrypted result = Decrypt(key, Encrypt(key, data));
             ASSERT_TRUE(result.ok) << length;
             EXPECT_EQ(result.length, static_cast<std::int32_t>(length));
-            Bytes withMagic = data;
-            withMagic.insert(withMagic.end(), {'Z', 'q', 'v'});
-            EXPECT_EQ(result.bytes, withMagic);
+            EXPECT_EQ(result.bytes, WithMagic(data));
         }
     }
 }
 
-TEST_F(Envelope, EqualPlaintextBlocksGiveEqualCipherBlocks)
-{
-    const Bytes envelope = Encrypt(key_, Bytes(48, 'x'));
-    ASSERT_EQ(envelope.size(), 8u + 3 * 24);
-    EXPECT_TRUE(std::equal(envelope.begin() + 8, envelope.begin() + 32, envelope.begin() + 32));
-}
-
 TEST(KeyFingerprint, TakesTheDiagonalBitsOfTheFirstEightKeyBytes)
 {
-    struct Case {
-        const char* keyHex;
-        std::uint8_t fingerprint;
-    };
-    const Case cases[] = {
-        {"8040201008040201ffffffffffffffff", 0xFF},
-        {"7fbfdfeff7fbfdfe0000000000000000", 0x00},
-        {"80000000000000010000000000000000", 0x81},
-        {"ffffffffffffffff0000000000000000", 0xFF},
+    const std::pair<const char*, std::uint8_t> cases[] = {
+        {"8040201008040201ffffffffffffffff", 0xFF}, {"7fbfdfeff7fbfdfe0000000000000000", 0x00},
+        {"80000000000000010000000000000000", 0x81}, {"ffffffffffffffff0000000000000000", 0xFF},
         {"00000000000000000000000000000000", 0x00},
     };
-    for (const Case& c : cases) {
-        const Bytes raw = test::FromHex(c.keyHex);
+    for (auto [keyHex, fingerprint] : cases) {
+        const Bytes raw = FromHex(keyHex);
         RijndaelKey key;
         key.SetKeyBytes(raw.data(), static_cast<std::int32_t>(raw.size()));
-        EXPECT_EQ(KeyFingerprint(key), c.fingerprint) << c.keyHex;
+        EXPECT_EQ(KeyFingerprint(key), fingerprint) << keyHex;
     }
-}
-
-TEST_F(Envelope, ShortKeyTextsBringPadBytesIntoTheFingerprint)
-{
     // Key bytes 01 64 86 68 98 16 d4 a4 ...: bits 6, 3 and 2 come from pad bytes.
-    RijndaelKey key;
-    SetKey(key, "\x01");
-    EXPECT_EQ(KeyFingerprint(key), 0x4C);
+    RijndaelKey padded;
+    padded.SetKeyText("\x01");
+    EXPECT_EQ(KeyFingerprint(padded), 0x4C);
 }
 
 TEST_F(Envelope, RefusesMissingOrTinyMessagesAndMissingKeys)
@@ -167,13 +136,10 @@ TEST_F(Envelope, RefusesMissingOrTinyMessagesAndMissingKeys)
     std::int32_t length = UNTOUCHED;
     EXPECT_FALSE(unbound.DecryptEnvelope(good.data(), 32, length));
     EXPECT_FALSE(unbound.EncryptEnvelope(good.data(), 3));
-    for (std::int32_t size : {-1, 0, 1, 8}) {
-        EnvelopeCodec codec;
-        codec.BindKey(key_);
-        EXPECT_FALSE(codec.DecryptEnvelope(good.data(), size, length)) << size;
-    }
     EnvelopeCodec codec;
     codec.BindKey(key_);
+    for (std::int32_t size : {-1, 0, 1, 8})
+        EXPECT_FALSE(codec.DecryptEnvelope(good.data(), size, length)) << size;
     EXPECT_FALSE(codec.DecryptEnvelope(nullptr, 32, length));
     EXPECT_FALSE(codec.EncryptEnvelope(nullptr, 0));
     EXPECT_FALSE(codec.EncryptEnvelope(good.data(), -1));
@@ -194,27 +160,22 @@ TEST_F(Envelope, RefusesMissingOrTinyMessagesAndMissingKeys)
 TEST_F(Envelope, OtherKeysAreRefusedByFingerprintKeyLengthOrMagic)
 {
     const Bytes message = Encrypt(key_, TextBytes("abc"));
-
-    RijndaelKey otherFingerprint;
+    RijndaelKey otherFingerprint, longer, sameFingerprint;
     SetKey(otherFingerprint, "\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe");
     ASSERT_NE(KeyFingerprint(otherFingerprint), KeyFingerprint(key_));
     EXPECT_EQ(Decrypt(otherFingerprint, message).length, UNTOUCHED);
 
     // Same first 16 bytes, so the same fingerprint, but a 192-bit key.
-    RijndaelKey longer;
     SetKey(longer, "envelope test key" + std::string(10, '!'));
     ASSERT_EQ(KeyFingerprint(longer), KeyFingerprint(key_));
-    const Decrypted byLength = Decrypt(longer, message);
-    EXPECT_FALSE(byLength.ok);
-    EXPECT_EQ(byLength.length, UNTOUCHED);
+    EXPECT_FALSE(Decrypt(longer, message).ok);
+    EXPECT_EQ(Decrypt(longer, message).length, UNTOUCHED);
 
     // Same first eight bytes and length: only the magic tells.
-    RijndaelKey sameFingerprint;
     SetKey(sameFingerprint, "envelopa");
     ASSERT_EQ(KeyFingerprint(sameFingerprint), KeyFingerprint(key_));
-    const Decrypted byMagic = Decrypt(sameFingerprint, message);
-    EXPECT_FALSE(byMagic.ok);
-    EXPECT_EQ(byMagic.length, 0);
+    EXPECT_FALSE(Decrypt(sameFingerprint, message).ok);
+    EXPECT_EQ(Decrypt(sameFingerprint, message).length, 0);
 }
 
 TEST_F(Envelope, AppendixFlagFourMeansFourExtraBytes)
@@ -234,36 +195,28 @@ TEST_F(Envelope, AppendixFlagFourMeansFourExtraBytes)
     }
 }
 
-TEST_F(Envelope, SizeCheckCatchesAddedOrRemovedBytes)
+TEST_F(Envelope, SizeCheckCatchesChangedSizesAndLengthFields)
 {
-    const Bytes message = Encrypt(key_, TextBytes("size check"));
+    const Bytes message = Encrypt(key_, TextBytes("ten bytes!"));
     Bytes longer = message, shorter = message;
     longer.push_back(0);
     shorter.pop_back();
     EXPECT_EQ(Decrypt(key_, longer).length, UNTOUCHED);
     EXPECT_EQ(Decrypt(key_, shorter).length, UNTOUCHED);
-}
-
-TEST_F(Envelope, ChangedLengthFieldFailsTheSizeOrTheMagicCheck)
-{
-    const Bytes message = Encrypt(key_, TextBytes("ten bytes!"));
-    struct Case {
-        std::uint32_t length;
-        std::int32_t reported;  // UNTOUCHED: size check; 0: magic check
-    };
-    const Case cases[] = {{11, 0},          {0, 0},         {21, 0},         {22, UNTOUCHED},
-                          {0x7FFFFFFF, UNTOUCHED}, {0x80000000, UNTOUCHED},
-                          {0x80000001, UNTOUCHED}, {0xFFFFFFFF, UNTOUCHED}};
-    for (const Case& c : cases) {
+    // Reported length UNTOUCHED: refused by the size check; 0: by the magic check.
+    const std::pair<std::uint32_t, std::int32_t> cases[] = {
+        {11, 0}, {0, 0}, {21, 0}, {22, UNTOUCHED}, {0x7FFFFFFF, UNTOUCHED},
+        {0x80000000, UNTOUCHED}, {0x80000001, UNTOUCHED}, {0xFFFFFFFF, UNTOUCHED}};
+    for (auto [length, reported] : cases) {
         Bytes changed = message;
-        StoreBigEndian32(changed.data(), c.length);
+        StoreBigEndian32(changed.data(), length);
         const Decrypted result = Decrypt(key_, changed);
-        EXPECT_FALSE(result.ok) << c.length;
-        EXPECT_EQ(result.length, c.reported) << c.length;
+        EXPECT_FALSE(result.ok) << length;
+        EXPECT_EQ(result.length, reported) << length;
     }
 }
 
-TEST_F(Envelope, ChangedBlockWithoutTheMagicGoesUnnoticed)
+TEST_F(Envelope, ChangedBlockWithoutTheMagicGoesUnnoticedAndFailuresLeaveTheKeyUsable)
 {
     Bytes message = Encrypt(key_, Bytes(40, 'p'));
     message[8] ^= 0x01;
@@ -271,6 +224,13 @@ TEST_F(Envelope, ChangedBlockWithoutTheMagicGoesUnnoticed)
     ASSERT_TRUE(result.ok);
     EXPECT_NE(Bytes(result.bytes.begin(), result.bytes.begin() + 24), Bytes(24, 'p'));
     EXPECT_EQ(Bytes(result.bytes.begin() + 24, result.bytes.begin() + 40), Bytes(16, 'p'));
+
+    message = Encrypt(key_, TextBytes("still usable"));
+    Bytes broken = message;
+    broken[20] ^= 0xFF;
+    broken.pop_back();
+    EXPECT_FALSE(Decrypt(key_, broken).ok);
+    EXPECT_EQ(Decrypt(key_, message).length, 12);
 }
 
 TEST_F(Envelope, OtherBlockLengthsDecryptAndStayInTheKey)
@@ -292,10 +252,7 @@ TEST_F(Envelope, OtherBlockLengthsDecryptAndStayInTheKey)
         SetKey(receiver, "block length switch");
         EXPECT_EQ(Encrypt(receiver, TextBytes("again"))[4], 6);
     }
-}
-
-TEST_F(Envelope, SwitchHappensEvenWhenTheSizeCheckThenFails)
-{
+    // The switch happens even when the size check then fails.
     Bytes message = Encrypt(key_, TextBytes("abc"));
     message[4] = 8;
     EXPECT_EQ(Decrypt(key_, message).length, UNTOUCHED);
@@ -310,16 +267,6 @@ TEST_F(Envelope, UnknownBlockLengthsAreRefusedBeforeTheKeyChanges)
         EXPECT_FALSE(Decrypt(key_, message).ok) << int{nb};
         EXPECT_EQ(key_.Nb(), 6);
     }
-}
-
-TEST_F(Envelope, FailedDecryptionLeavesTheKeyUsable)
-{
-    Bytes message = Encrypt(key_, TextBytes("still usable"));
-    Bytes broken = message;
-    broken[20] ^= 0xFF;
-    broken.pop_back();
-    EXPECT_FALSE(Decrypt(key_, broken).ok);
-    EXPECT_EQ(Decrypt(key_, message).length, 12);
 }
 
 }  // namespace

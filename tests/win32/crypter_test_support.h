@@ -9,18 +9,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypter.h"
 
 namespace zarnocrypt::test {
 
+using StringMethod = HRESULT (STDMETHODCALLTYPE ICrypter::*)(BSTR, BSTR*);
+using VariantMethod = HRESULT (STDMETHODCALLTYPE ICrypter::*)(VARIANT, VARIANT*);
+
 // An automation string owned by the test.
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(const std::wstring& text)
-        : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Bstr(const std::wstring& text) : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(value_); }
@@ -52,8 +55,8 @@ template <typename Interface>
 class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept { std::swap(pointer_, other.pointer_); return *this; }
     ~ComPtr() { if (pointer_) pointer_->Release(); }
     Interface* operator->() const { return pointer_; }
     Interface* get() const { return pointer_; }
@@ -64,14 +67,15 @@ private:
     Interface* pointer_ = nullptr;
 };
 
-inline ComPtr<ICrypter>* MakeCrypter(ComPtr<ICrypter>& crypter, const wchar_t* key = nullptr)
+// A new object, keyed with key unless it is null.
+inline ComPtr<ICrypter> KeyedCrypter(const wchar_t* key = nullptr)
 {
+    ComPtr<ICrypter> crypter;
     EXPECT_EQ(S_OK, CreateCrypter(IID_ICrypter, crypter.out()));
     if (key != nullptr && crypter.get() != nullptr) {
-        Bstr text(key);
-        EXPECT_EQ(S_OK, crypter->SetKey(text.get()));
+        EXPECT_EQ(S_OK, crypter->SetKey(Bstr(key).get()));
     }
-    return &crypter;
+    return crypter;
 }
 
 struct ErrorRecord {
@@ -89,8 +93,7 @@ inline ErrorRecord TakeErrorInfo()
     if (GetErrorInfo(0, &info) != S_OK || info == nullptr)
         return record;
     record.present = true;
-    Bstr source;
-    Bstr description;
+    Bstr source, description;
     info->GetSource(source.out());
     info->GetDescription(description.out());
     info->GetGUID(&record.guid);
@@ -118,8 +121,7 @@ inline void MakeByteArray(VARIANT* variant, const std::vector<std::uint8_t>& byt
     ASSERT_NE(nullptr, array);
     void* data = nullptr;
     ASSERT_EQ(S_OK, SafeArrayAccessData(array, &data));
-    if (!bytes.empty())
-        std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data));
+    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data));
     SafeArrayUnaccessData(array);
     variant->vt = VT_ARRAY | element;
     variant->parray = array;
@@ -133,8 +135,7 @@ inline std::vector<std::uint8_t> ReadByteArray(const VARIANT& variant)
     if (variant.vt != (VT_ARRAY | VT_I1) || variant.parray == nullptr)
         return bytes;
     EXPECT_EQ(1u, SafeArrayGetDim(variant.parray));
-    LONG lower = -1;
-    LONG upper = -1;
+    LONG lower = -1, upper = -1;
     SafeArrayGetLBound(variant.parray, 1, &lower);
     SafeArrayGetUBound(variant.parray, 1, &upper);
     EXPECT_EQ(0, lower);
@@ -144,6 +145,25 @@ inline std::vector<std::uint8_t> ReadByteArray(const VARIANT& variant)
         bytes.push_back(static_cast<std::uint8_t>(element));
     }
     return bytes;
+}
+
+// A string method that must succeed; a text in gives a string out, never null.
+inline std::wstring CallText(ICrypter* crypter, StringMethod method, const std::wstring& text)
+{
+    Bstr in(text), out;
+    EXPECT_EQ(S_OK, (crypter->*method)(in.get(), out.out()));
+    EXPECT_FALSE(out.null());
+    return out.text();
+}
+
+// A byte method that must succeed, given an array with the given lower bound.
+inline std::vector<std::uint8_t> CallBytes(ICrypter* crypter, VariantMethod method,
+                                           const std::vector<std::uint8_t>& bytes, LONG lower = 0)
+{
+    Variant in, out;
+    MakeByteArray(in.get(), bytes, lower);
+    EXPECT_EQ(S_OK, (crypter->*method)(*in, out.get()));
+    return ReadByteArray(*out);
 }
 
 }  // namespace zarnocrypt::test

@@ -4,39 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "../counting_allocator.h"
 #include "crypter.h"
 
 namespace {
 
 LONG liveObjects = 0;
-long liveHeapBlocks = 0;
 
 void CountObject(LONG delta) noexcept
 {
     liveObjects += delta;
-}
-
-void* AllocateCounted(std::size_t size) noexcept
-{
-    void* memory = std::malloc(size == 0 ? 1 : size);
-    if (memory != nullptr)
-        ++liveHeapBlocks;
-    return memory;
-}
-
-// The replaced operators below pair new with this free on purpose; GCC, seeing
-// both inlined, would take them for a mismatched pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void FreeCounted(void* memory) noexcept
-{
-    if (memory != nullptr) {
-        --liveHeapBlocks;
-        std::free(memory);
-    }
 }
 
 // Counts the task allocator's live blocks. Blocks made before registration
@@ -48,12 +25,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy)) {
-            *ppv = static_cast<IMallocSpy*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy);
+        *ppv = known ? static_cast<IMallocSpy*>(this) : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
     }
     // A static object: the references are not counted.
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -62,19 +36,16 @@ public:
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
     void* STDMETHODCALLTYPE PostAlloc(void* pActual) override
     {
-        if (pActual != nullptr)
-            ++live_;
+        live_ += pActual != nullptr;
         return pActual;
     }
     void* STDMETHODCALLTYPE PreFree(void* pRequest, BOOL fSpyed) override
     {
-        if (pRequest != nullptr && fSpyed)
-            --live_;
+        live_ -= pRequest != nullptr && fSpyed;
         return pRequest;
     }
     void STDMETHODCALLTYPE PostFree(BOOL) override {}
-    SIZE_T STDMETHODCALLTYPE PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest,
-                                        BOOL fSpyed) override
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest, BOOL fSpyed) override
     {
         reallocFrom_ = pRequest;
         reallocSpyed_ = fSpyed;
@@ -106,41 +77,19 @@ private:
 
 CountingMallocSpy spy;
 
-void StartCounting()
-{
-    static const bool started = [] {
-        EXPECT_EQ(S_OK, CoRegisterMallocSpy(&spy));
-        zarnocrypt::SetObjectCountHook(CountObject);
-        return true;
-    }();
-    (void)started;
-}
-
 }  // namespace
-
-void* operator new(std::size_t size)
-{
-    void* memory = AllocateCounted(size);
-    if (memory == nullptr)
-        throw std::bad_alloc();
-    return memory;
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateCounted(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateCounted(size); }
-void operator delete(void* memory) noexcept { FreeCounted(memory); }
-void operator delete[](void* memory) noexcept { FreeCounted(memory); }
-void operator delete(void* memory, std::size_t) noexcept { FreeCounted(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { FreeCounted(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { FreeCounted(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { FreeCounted(memory); }
 
 namespace zarnocrypt::test {
 
 LiveCounts CurrentLiveCounts()
 {
-    StartCounting();
-    return {liveObjects, spy.Live(), liveHeapBlocks};
+    static const bool started = [] {
+        EXPECT_EQ(S_OK, CoRegisterMallocSpy(&spy));
+        SetObjectCountHook(CountObject);
+        return true;
+    }();
+    (void)started;
+    return {liveObjects, spy.Live(), liveAllocations};
 }
 
 void ExpectNothingLeft(const LiveCounts& before, const std::string& label)
