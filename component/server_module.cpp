@@ -104,10 +104,13 @@ HRESULT RegisterTypeLibrary() noexcept
 }
 
 // The library's keys are already gone when it was never registered, which
-// is the state unregistration asks for.
+// is the state unregistration asks for. Only this build's own platform entry
+// goes: a 32-bit and a 64-bit DLL registered side by side share the
+// library's key, each under its own platform subkey.
 HRESULT UnregisterTypeLibrary() noexcept
 {
-    const HRESULT result = UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, SYS_WIN32);
+    constexpr SYSKIND ownPlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    const HRESULT result = UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, ownPlatform);
     ITypeLib* library = nullptr;
     if (FAILED(result) && LoadRegTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, &library) == TYPE_E_LIBNOTREGISTERED)
         return S_OK;

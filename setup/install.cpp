@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "message_box.h"
+#include "native_component.h"
 #include "regsvr32_runner.h"
 #include "setup_paths.h"
 #include "setup_texts.h"
@@ -38,7 +39,8 @@ StepResult InstallComponent(void* dialog)
         return StepResult::StayOpen;
     }
 
-    if (!CopyAndRegister(dialog, systemDirectory)) {
+    // On 64-bit Windows the 64-bit DLL, when shipped, is installed too.
+    if (!CopyAndRegister(dialog, systemDirectory) || !InstallNativeComponent(dialog, systemDirectory)) {
         ShowSetupMessage(dialog, SETUP_MSG_FAILED, MB_OK);
         return StepResult::Done;
     }

@@ -3,13 +3,15 @@
 #include <windows.h>
 
 #include "message_box.h"
+#include "native_component.h"
 #include "regsvr32_runner.h"
 #include "setup_paths.h"
 #include "setup_texts.h"
 
 // Unregisters and deletes the installed copy, then unregisters a copy in the
-// working directory too (which stays). Reports nothing but a missing system
-// directory, without which regsvr32 can't be found.
+// working directory too (which stays), and does the same for the 64-bit DLL
+// on 64-bit Windows. Reports nothing but a missing system directory, without
+// which regsvr32 can't be found.
 StepResult UninstallComponent(void* dialog)
 {
     const std::string systemDirectory = SystemDirectory();
@@ -28,5 +30,6 @@ StepResult UninstallComponent(void* dialog)
     }
     if (FileExists(kComponentFileName))
         RunRegsvr32(dialog, regsvr32, UnregisterParameters(kComponentFileName));
+    UninstallNativeComponent(dialog, systemDirectory);
     return StepResult::Done;
 }

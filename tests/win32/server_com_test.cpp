@@ -319,7 +319,7 @@ TEST(TypeLibraryNotRegistered, DispatchFailsWhileTheVtableWorks)
 {
     ServerDll dll;
     ASSERT_NE(nullptr, dll.registerServer);
-    UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, SYS_WIN32);
+    UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, kOwnSyskind);
 
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(S_OK, dll.getClassObject(CLSID_Crypter, IID_IClassFactory, factory.out()));

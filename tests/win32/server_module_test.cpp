@@ -5,6 +5,7 @@
 #include "crypter_test_support.h"
 #include "registrar_win.h"
 #include "server_module.h"
+#include "server_test_support.h"
 
 namespace zarnocrypt::test {
 namespace {
@@ -156,7 +157,7 @@ TEST(ServerModule, AggregatedObjectDelegatesToItsOuterObject)
 
 TEST(ServerModule, ScriptFailureStopsBeforeTheTypeLibrary)
 {
-    UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, SYS_WIN32);
+    UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, kOwnSyskind);
     EXPECT_EQ(E_REGISTRY_SCRIPT_INVALID, RegisterModule());
     ITypeLib* library = nullptr;
     EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, LoadRegTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, &library));

@@ -94,7 +94,7 @@ protected:
             return;
         wchar_t path[MAX_PATH] = {};
         DWORD size = sizeof path;
-        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, (library + L"\\1.0\\0\\win32").c_str(), nullptr,
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, (library + L"\\1.0\\0\\" + kOwnSyskindKey).c_str(), nullptr,
                                               RRF_RT_REG_SZ, nullptr, path, &size));
         EXPECT_EQ(dll_, path);
     }

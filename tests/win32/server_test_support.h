@@ -18,6 +18,11 @@ inline std::wstring ServerPath()
     return path;
 }
 
+// The platform under which this build registers its type library, and the
+// name of that platform's subkey in the library's registry entry.
+inline constexpr SYSKIND kOwnSyskind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+inline constexpr const wchar_t* kOwnSyskindKey = sizeof(void*) == 8 ? L"win64" : L"win32";
+
 inline std::wstring GuidText(REFGUID guid)
 {
     wchar_t text[40] = {};

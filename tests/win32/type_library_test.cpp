@@ -56,7 +56,8 @@ TEST_F(TypeLibrary, LibraryAttributes)
     EXPECT_EQ(1, attributes->wMajorVerNum);
     EXPECT_EQ(0, attributes->wMinorVerNum);
     EXPECT_EQ(0u, attributes->lcid);
-    EXPECT_EQ(SYS_WIN32, attributes->syskind);
+    // widl --win32 or --win64, as the build: the library describes its own platform.
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attributes->syskind);
     // Wine adds LIBFLAG_FHASDISKIMAGE for a library read from a file; no other flag is set.
     EXPECT_EQ(0, attributes->wLibFlags & (LIBFLAG_FRESTRICTED | LIBFLAG_FCONTROL | LIBFLAG_FHIDDEN));
     library_->ReleaseTLibAttr(attributes);

@@ -5,9 +5,18 @@
 # and writes screenshots of the dialogs to <tree>/screenshots.
 #
 #   run_setup_tests.sh BUILD_WIN32_TREE [WORD]   (WORD: only the cases naming it)
+#
+# With WIN64_TREE=<64-bit build tree> in the environment the cases of 64-bit
+# Windows run instead, in 64-bit prefixes: Setup under WOW64 installing the
+# 64-bit DLL of that tree beside the 32-bit one; with DIST_DIR=<make dist's
+# folder> too, the release zip unpacked, installed and its examples run.
 set -uo pipefail
 
 tree=$(cd "$1" && pwd)
+win64_tree=""
+[ -z "${WIN64_TREE:-}" ] || win64_tree=$(cd "$WIN64_TREE" && pwd)
+arch=win32
+[ -z "$win64_tree" ] || arch=win64
 only=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 programs=$tree/tests/win32/setup
@@ -16,13 +25,13 @@ driver=$programs/setup_driver.exe
 fake_dll=$programs/fake_component.dll
 failing_dll=$programs/failing_component.dll
 real_dll=$tree/Zarnocrypt.dll
-prefixes=$(dirname "$tree")/wine32-setup
+prefixes=$(dirname "$tree")/wine${arch#win}-setup
 template=$prefixes/template
-shots=$tree/screenshots
+shots=${win64_tree:-$tree}/screenshots
 url=https://zarnocrypt.example/
 
 # English button texts in message boxes, whatever the shell's locale.
-export WINEARCH=win32 WINEDEBUG=-all LC_ALL=C.UTF-8
+export WINEARCH=$arch WINEDEBUG=-all LC_ALL=C.UTF-8
 unset WINEPREFIX
 # A case cut short still stops its prefix's wineserver.
 trap '[ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null' EXIT
@@ -205,6 +214,8 @@ case_install_without_file() {  # NAME PROGRAM_FILE_NAME EXPECTED_CAPTION
     end_case
 }
 
+success_prompt="caption=Setup|text=Zarnocrypt has been set up successfully.||Do you want to visit the Zarnocrypt web site at $url?|buttons=&Yes,&No|icon=yes|"
+
 case_install() {  # NAME DLL ANSWER
     begin_case "$1"
     local dll=$2
@@ -213,8 +224,7 @@ case_install() {  # NAME DLL ANSWER
     start_setup
     drive click 1000 >/dev/null
     # The prompt comes only after regsvr32 has registered the copy.
-    check "success prompt" "$(drive message | tr '\n' '|')" \
-        "caption=Setup|text=Zarnocrypt has been set up successfully.||Do you want to visit the Zarnocrypt web site at $url?|buttons=&Yes,&No|icon=yes|"
+    check "success prompt" "$(drive message | tr '\n' '|')" "$success_prompt"
     check "registered while the prompt shows" "$(default_value)" "Crypter Class"
     check "older copy overwritten" "$(cmp -s "$dll" "$system32/Zarnocrypt.dll" && echo same)" same
     check "the installed copy is the one registered" \
@@ -302,12 +312,174 @@ case_leave() {  # HOW: 1 (Exit), escape, close-box
     end_case
 }
 
+# On 32-bit Windows a shipped 64-bit DLL is left alone: the stand-in alone
+# is registered, and the unloadable x64 file doesn't fail the install.
+case_x64_ignored_on_32bit() {
+    begin_case x64_ignored_on_32bit
+    cp "$fake_dll" "$work/Zarnocrypt.dll"
+    mkdir -p "$work/x64"
+    echo "not a DLL" >"$work/x64/Zarnocrypt.dll"
+    start_setup
+    drive click 1000 >/dev/null
+    check "success prompt" "$(drive message | tr '\n' '|')" "$success_prompt"
+    drive answer no >/dev/null
+    wait_setup_exit
+    check "only the 32-bit copy registered" "$(test_log)" 'register c:\windows\system32\zarnocrypt.dll;'
+    end_case
+}
+
+# ---------------------------------------------------------------------------
+# 64-bit Windows (WIN64_TREE): Setup, a 32-bit program, runs under WOW64. Its
+# system directory is SysWOW64; the 64-bit DLL goes into the native System32.
+
+wine64_reg() { /usr/lib/wine/wine64 reg "$@" 2>/dev/null | tr -d '\r'; }
+default_value64() {  # the 64-bit view's class key default value, or "(absent)"
+    local out
+    out=$(wine64_reg query "${1:-$class_key}" /ve) || { echo "(absent)"; return; }
+    sed -n 's/^ *(Default) *REG_SZ *//p' <<<"$out"
+}
+lower() { tr '[:upper:]' '[:lower:]'; }
+
+# What each script host makes of the component: its version, or the error.
+host_reports() {  # host_reports wine|/usr/lib/wine/wine64
+    cat >"$work/version.vbs" <<'VBS'
+On Error Resume Next
+WScript.Echo CreateObject("Zarnocrypt.Crypter").GetVersionString()
+If Err.Number <> 0 Then WScript.Echo "error " & Hex(Err.Number)
+VBS
+    (cd "$work" && "$1" cscript //nologo version.vbs 2>/dev/null | tr -d '\r')
+}
+
+begin_wow64_case() {  # begin_wow64_case NAME: the 32-bit DLL in the working directory
+    begin_case "$1"
+    syswow64=$WINEPREFIX/drive_c/windows/syswow64
+    native32=$WINEPREFIX/drive_c/windows/system32
+    cp "$real_dll" "$work/Zarnocrypt.dll"
+}
+
+case_wow64_install() {
+    begin_wow64_case wow64_install
+    mkdir -p "$work/x64"
+    cp "$real_dll64" "$work/x64/Zarnocrypt.dll"
+    start_setup
+    check "state" "$(state)" "$not_installed_state"
+    drive click 1000 >/dev/null
+    check "success prompt after both registrations" "$(drive message | tr '\n' '|')" "$success_prompt"
+    check "32-bit copy in SysWOW64" "$(cmp -s "$real_dll" "$syswow64/Zarnocrypt.dll" && echo same)" same
+    check "64-bit copy in System32" "$(cmp -s "$real_dll64" "$native32/Zarnocrypt.dll" && echo same)" same
+    check "64-bit view: the System32 copy" "$(default_value64 "$class_key\\InprocServer32" | lower)" \
+        'c:\windows\system32\zarnocrypt.dll'
+    check "32-bit view registered" "$(default_value)" "Crypter Class"
+    drive answer no >/dev/null
+    wait_setup_exit
+    check "32-bit host" "$(host_reports wine)" "v2.1"
+    check "64-bit host" "$(host_reports /usr/lib/wine/wine64)" "v2.1"
+
+    start_setup
+    check "installed state" "$(state)" "$installed_state"
+    drive click 1001 >/dev/null
+    wait_setup_exit
+    check "32-bit view removed" "$(default_value)" "(absent)"
+    check "64-bit view removed" "$(default_value64)" "(absent)"
+    check "32-bit copy deleted" "$(file_state "$syswow64/Zarnocrypt.dll")" absent
+    check "64-bit copy deleted" "$(file_state "$native32/Zarnocrypt.dll")" absent
+    check "working copies kept" "$(file_state "$work/Zarnocrypt.dll") $(file_state "$work/x64/Zarnocrypt.dll")" \
+        "present present"
+    check "64-bit host after Uninstall" "$(host_reports /usr/lib/wine/wine64)" "error 1AD"
+    end_case
+}
+
+# Without x64\Zarnocrypt.dll Setup does what it does on 32-bit Windows.
+case_wow64_without_x64() {
+    begin_wow64_case wow64_without_x64
+    start_setup
+    drive click 1000 >/dev/null
+    check "success prompt" "$(drive message | tr '\n' '|')" "$success_prompt"
+    drive answer no >/dev/null
+    wait_setup_exit
+    check "32-bit host" "$(host_reports wine)" "v2.1"
+    check "64-bit view untouched" "$(default_value64)" "(absent)"
+    check "nothing in System32" "$(file_state "$native32/Zarnocrypt.dll")" absent
+    end_case
+}
+
+# A 64-bit file that regsvr32 can't load fails the install.
+case_wow64_x64_fails() {
+    begin_wow64_case wow64_x64_fails
+    mkdir -p "$work/x64"
+    echo "not a DLL" >"$work/x64/Zarnocrypt.dll"
+    start_setup
+    drive click 1000 >/dev/null
+    check "failure message" "$(drive message | tr '\n' '|')" \
+        "caption=Setup|text=Zarnocrypt has failed.|buttons=OK|icon=yes|"
+    drive answer ok >/dev/null
+    wait_setup_exit
+    check "64-bit view not registered" "$(default_value64)" "(absent)"
+    check "the copy stays" "$(file_state "$native32/Zarnocrypt.dll")" present
+    end_case
+}
+
+# What examples/demo.vbs showed: the version, the decrypted forms, the two
+# failures, and the count of other lines.
+demo_summary() {  # demo_summary LOADER (in the examples folder)
+    local output
+    output=$("$1" cscript //nologo demo.vbs 2>/dev/null | tr -d '\r')
+    printf '%s|' "$(grep -c '^Zarnocrypt.Crypter v2.1$' <<<"$output")" \
+        "$(grep -c '^Decrypt: Meet me at the old mill at noon, and bring the map of the river crossing with you.$' \
+            <<<"$output")" \
+        "$(grep -c 'Decrypt with another key: *error &H80040198 .*from Zarnocrypt.Crypter$' <<<"$output")" \
+        "$(grep -c 'Encrypt without a key: *error &H80040197 .*from Zarnocrypt.Crypter$' <<<"$output")"
+}
+
+# The release as a user gets it: the zip unpacked on a fresh 64-bit machine,
+# Setup run in its folder, the example in both script hosts, the CLI
+# decrypting what a script encrypted.
+case_dist_install() {
+    begin_wow64_case dist_install
+    rm -f "$work/Zarnocrypt.dll"
+    local zip
+    zip=$(ls "$dist_dir"/Zarnocrypt-*.zip)
+    (cd "$work" && cmake -E tar xf "$zip")
+    work=$(ls -d "$work"/Zarnocrypt-*)
+    start_setup "$work/Setup.exe"
+    drive click 1000 >/dev/null
+    check "success prompt" "$(drive message | tr '\n' '|')" "$success_prompt"
+    drive answer no >/dev/null
+    wait_setup_exit
+    check "32-bit copy in SysWOW64" "$(cmp -s "$work/Zarnocrypt.dll" "$syswow64/Zarnocrypt.dll" && echo same)" same
+    check "64-bit copy in System32" "$(cmp -s "$work/x64/Zarnocrypt.dll" "$native32/Zarnocrypt.dll" && echo same)" same
+    local demo
+    demo=$(cd "$work/examples" && demo_summary wine)
+    check "demo.vbs in the 32-bit host" "$demo" "1|3|1|1|"
+    demo=$(cd "$work/examples" && demo_summary /usr/lib/wine/wine64)
+    check "demo.vbs in the 64-bit host" "$demo" "1|3|1|1|"
+    (cd "$work/examples" && /usr/lib/wine/wine64 cscript //nologo demo.vbs message.txt >/dev/null 2>&1)
+    check "the CLI decrypts the example's message" \
+        "$(cd "$work" && ZARNOCRYPT_KEY="correct horse" wine_quiet zarnocrypt.exe decrypt examples/message.txt)" \
+        "Meet me at the old mill at noon, and bring the map of the river crossing with you."
+    end_case
+}
+
 # ---------------------------------------------------------------------------
 
 run() { [[ -z "$only" || "$*" == *"$only"* ]] && "$@"; }
 
 make_template
 [ -n "$only" ] || rm -rf "$shots"
+
+if [ -n "$win64_tree" ]; then
+    real_dll64=$win64_tree/Zarnocrypt.dll
+    run case_wow64_install
+    run case_wow64_without_x64
+    run case_wow64_x64_fails
+    if [ -n "${DIST_DIR:-}" ]; then
+        dist_dir=$(cd "$DIST_DIR" && pwd)
+        run case_dist_install
+    fi
+    echo "Setup tests on 64-bit Windows: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+fi
 
 run case_first_start
 run case_installed_state crypter_class "Crypter Class" "$installed_state"
@@ -327,6 +499,7 @@ fi
 run case_install_fails register_fails "$failing_dll" 'register-fails c:\windows\system32\zarnocrypt.dll;'
 # A stand-in that would register: only the missing regsvr32 can fail here.
 run case_install_fails regsvr32_missing "$fake_dll" "" 'rm -f "$system32/regsvr32.exe"'
+run case_x64_ignored_on_32bit
 run case_uninstall
 run case_uninstall_nothing
 run case_leave exit

@@ -1,0 +1,23 @@
+// The 64-bit component on 64-bit Windows. Setup is a 32-bit program: under
+// WOW64 its system directory is the 32-bit one, which 64-bit hosts never
+// look in. A 64-bit Zarnocrypt.dll shipped in "x64\" of the working
+// directory goes into the native system directory, which a 32-bit process
+// reaches only through the "Sysnative" alias, and is registered by the
+// native regsvr32 there. On 32-bit Windows, or without that file, nothing
+// here does anything.
+#pragma once
+#include <string>
+
+// Relative, so that it resolves against the working directory.
+inline constexpr char kNativeComponentFileName[] = "x64\\Zarnocrypt.dll";
+
+// Copies and registers the 64-bit DLL when there is one to install; true
+// when that succeeded or there was nothing to do. As for the 32-bit DLL, a
+// failed copy registers the file in the working directory in place.
+// `systemDirectory` is Setup's own (the name the native regsvr32 knows the
+// native system directory by).
+bool InstallNativeComponent(void* dialog, const std::string& systemDirectory);
+
+// Unregisters and deletes the installed 64-bit copy, then unregisters a
+// 64-bit copy in the working directory (which stays). Reports nothing.
+void UninstallNativeComponent(void* dialog, const std::string& systemDirectory);
