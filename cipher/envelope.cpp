@@ -44,45 +44,61 @@ std::uint8_t KeyFingerprint(const RijndaelKey& key) noexcept
     return fingerprint;
 }
 
+std::size_t EnvelopeCodec::EnvelopeSize(std::int32_t length) const noexcept
+{
+    if (length < 0 || key_ == nullptr || !key_->HasSchedule())
+        return 0;
+    const std::uint64_t blockSize = 4 * static_cast<std::uint64_t>(key_->Nb());
+    const std::uint64_t size =
+        ENVELOPE_HEADER_SIZE + BlockCount(static_cast<std::uint64_t>(length), blockSize) * blockSize;
+    if (size > MAX_ENVELOPE_SIZE || size > SIZE_MAX)
+        return 0;
+    return static_cast<std::size_t>(size);
+}
+
 Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t length) noexcept
 {
     outOfMemory_ = false;
-    if (data == nullptr || length < 0)
+    const std::size_t size = EnvelopeSize(length);
+    if (data == nullptr || size == 0)
         return {};
-    if (key_ == nullptr || !key_->HasSchedule())
-        return {};
-
-    const std::int32_t nb = key_->Nb();
-    RijndaelState state;
-    state.SetBlockLength(nb);
-    if (state.AttachKey(*key_) != STATUS_OK)
-        return {};
-
-    const std::uint64_t blockSize = 4 * static_cast<std::uint64_t>(nb);
-    const std::uint64_t blocks = BlockCount(static_cast<std::uint64_t>(length), blockSize);
-    const std::uint64_t size = ENVELOPE_HEADER_SIZE + blocks * blockSize;
-    if (size > MAX_ENVELOPE_SIZE || size > SIZE_MAX)
-        return {};
-
-    Buffer envelope = Buffer::Allocate(static_cast<std::size_t>(size));
+    Buffer envelope = Buffer::Allocate(size);
     if (!envelope) {
         outOfMemory_ = true;
         return {};
     }
-
-    std::uint8_t* header = envelope.data();
-    StoreBigEndian32(header + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
-    header[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(nb);
-    header[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key_->Nk());
-    header[APPENDIX_FLAG_OFFSET] = 0;
-    header[FINGERPRINT_OFFSET] = KeyFingerprint(*key_);
-
-    std::uint8_t* area = header + ENVELOPE_HEADER_SIZE;
-    std::memcpy(area, data, static_cast<std::size_t>(length));
-    std::memcpy(area + length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
-
-    state.EncryptBlocks(area, static_cast<std::size_t>(blocks));
+    if (!EncryptEnvelopeInto(data, length, envelope.data(), size))
+        return {};
     return envelope;
+}
+
+bool EnvelopeCodec::EncryptEnvelopeInto(const std::uint8_t* data, std::int32_t length,
+                                        std::uint8_t* envelope, std::size_t size) noexcept
+{
+    if (data == nullptr || envelope == nullptr || size == 0 || size != EnvelopeSize(length))
+        return false;
+    const std::int32_t nb = key_->Nb();
+    RijndaelState state;
+    state.SetBlockLength(nb);
+    if (state.AttachKey(*key_) != STATUS_OK)
+        return false;
+
+    StoreBigEndian32(envelope + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
+    envelope[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(nb);
+    envelope[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key_->Nk());
+    envelope[APPENDIX_FLAG_OFFSET] = 0;
+    envelope[FINGERPRINT_OFFSET] = KeyFingerprint(*key_);
+
+    // The area is data, the magic, then zero fill up to the last block's end.
+    std::uint8_t* area = envelope + ENVELOPE_HEADER_SIZE;
+    const std::size_t areaSize = size - ENVELOPE_HEADER_SIZE;
+    const std::size_t dataSize = static_cast<std::size_t>(length);
+    std::memcpy(area, data, dataSize);
+    std::memcpy(area + dataSize, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
+    std::memset(area + dataSize + ENVELOPE_MAGIC_SIZE, 0, areaSize - dataSize - ENVELOPE_MAGIC_SIZE);
+
+    state.EncryptBlocks(area, areaSize / (4 * static_cast<std::size_t>(nb)));
+    return true;
 }
 
 Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t size,

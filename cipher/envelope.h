@@ -36,6 +36,16 @@ public:
     // or no memory.
     Buffer EncryptEnvelope(const std::uint8_t* data, std::int32_t length) noexcept;
 
+    // Size of the envelope of length data bytes under the bound key's
+    // schedule; 0 when none can be made (no scheduled key, a negative length,
+    // an envelope beyond 32-bit sizes).
+    std::size_t EnvelopeSize(std::int32_t length) const noexcept;
+
+    // EncryptEnvelope into the caller's buffer of exactly EnvelopeSize(length)
+    // bytes, which must not overlap data; false when it cannot be made.
+    bool EncryptEnvelopeInto(const std::uint8_t* data, std::int32_t length, std::uint8_t* envelope,
+                             std::size_t size) noexcept;
+
     // L + 3 bytes (plaintext, then the magic) with L in length, or an empty
     // buffer. length is set to 0 only when the magic check fails. May leave
     // the key scheduled for the message's block length, even on failure.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "buffer.h"
 #include "crypter_errors.h"
@@ -12,62 +13,108 @@
 namespace zarnocrypt {
 namespace {
 
-enum class InputOutcome { Bytes, NoBytes, TooLong, NoMemory };
+enum class InputOutcome { Bytes, NoBytes, TooLong };
 
-// Bounds are read as the caller set them, so the count is computed in 64 bits:
-// no lower and upper bound can make it wrap. An envelope's sizes are signed
-// 32-bit, so longer input cannot be crypted and is refused before any copy.
-InputOutcome TakeInputBytes(const VARIANT& input, Buffer& bytes) noexcept
-{
-    if (input.vt != VT_BYTE_ARRAY || input.parray == nullptr)
-        return InputOutcome::NoBytes;
-    SAFEARRAY* array = input.parray;
-    if (SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 1)
-        return InputOutcome::NoBytes;
-    LONG lower = 0;
-    LONG upper = 0;
-    if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper)))
-        return InputOutcome::NoBytes;
-    const std::int64_t count = static_cast<std::int64_t>(upper) - lower + 1;
-    if (count <= 0)
-        return InputOutcome::NoBytes;
-    if (count > std::numeric_limits<std::int32_t>::max())
-        return InputOutcome::TooLong;
-
-    void* elements = nullptr;
-    if (FAILED(SafeArrayAccessData(array, &elements)))
-        return InputOutcome::NoBytes;
-    InputOutcome outcome = InputOutcome::NoBytes;
-    if (elements != nullptr) {
-        bytes = Buffer::Allocate(static_cast<std::size_t>(count));
-        outcome = bytes ? InputOutcome::Bytes : InputOutcome::NoMemory;
-        if (bytes)
-            std::memcpy(bytes.data(), elements, bytes.size());
+// The input array's elements, read in place: the array stays locked while
+// the view lives, so the caller cannot free it under us.
+class InputBytes {
+public:
+    InputBytes() noexcept = default;
+    InputBytes(const InputBytes&) = delete;
+    InputBytes& operator=(const InputBytes&) = delete;
+    ~InputBytes()
+    {
+        if (array_ != nullptr)
+            SafeArrayUnaccessData(array_);
     }
-    SafeArrayUnaccessData(array);
-    return outcome;
-}
+
+    // Bounds are read as the caller set them, so the count is computed in 64
+    // bits: no lower and upper bound can make it wrap. An envelope's sizes are
+    // signed 32-bit, so longer input cannot be crypted.
+    InputOutcome Take(const VARIANT& input) noexcept
+    {
+        if (input.vt != VT_BYTE_ARRAY || input.parray == nullptr)
+            return InputOutcome::NoBytes;
+        SAFEARRAY* array = input.parray;
+        if (SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 1)
+            return InputOutcome::NoBytes;
+        LONG lower = 0;
+        LONG upper = 0;
+        if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper)))
+            return InputOutcome::NoBytes;
+        const std::int64_t count = static_cast<std::int64_t>(upper) - lower + 1;
+        if (count <= 0)
+            return InputOutcome::NoBytes;
+        if (count > std::numeric_limits<std::int32_t>::max())
+            return InputOutcome::TooLong;
+
+        void* elements = nullptr;
+        if (FAILED(SafeArrayAccessData(array, &elements)))
+            return InputOutcome::NoBytes;
+        array_ = array;
+        if (elements == nullptr)
+            return InputOutcome::NoBytes;
+        data_ = static_cast<const std::uint8_t*>(elements);
+        size_ = static_cast<std::int32_t>(count);
+        return InputOutcome::Bytes;
+    }
+
+    const std::uint8_t* data() const noexcept { return data_; }
+    std::int32_t size() const noexcept { return size_; }
+
+private:
+    SAFEARRAY* array_ = nullptr;
+    const std::uint8_t* data_ = nullptr;
+    std::int32_t size_ = 0;
+};
+
+// A new one-dimensional VT_I1 array with lower bound 0, locked for writing.
+class OutputArray {
+public:
+    OutputArray(const OutputArray&) = delete;
+    OutputArray& operator=(const OutputArray&) = delete;
+    explicit OutputArray(std::size_t count) noexcept
+    {
+        SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
+        array_ = SafeArrayCreate(VT_I1, 1, &bound);
+        if (array_ != nullptr && FAILED(SafeArrayAccessData(array_, &elements_))) {
+            SafeArrayDestroy(array_);
+            array_ = nullptr;
+        }
+    }
+    ~OutputArray()
+    {
+        if (array_ != nullptr) {
+            SafeArrayUnaccessData(array_);
+            SafeArrayDestroy(array_);
+        }
+    }
+
+    explicit operator bool() const noexcept { return array_ != nullptr; }
+    std::uint8_t* data() const noexcept { return static_cast<std::uint8_t*>(elements_); }
+
+    // An [out] parameter: whatever it held belongs to nobody, so it is not cleared.
+    HRESULT StoreInto(VARIANT* output) noexcept
+    {
+        SafeArrayUnaccessData(array_);
+        output->parray = std::exchange(array_, nullptr);
+        output->vt = VT_BYTE_ARRAY;
+        return S_OK;
+    }
+
+private:
+    SAFEARRAY* array_ = nullptr;
+    void* elements_ = nullptr;
+};
 
 HRESULT StoreOutputBytes(const std::uint8_t* bytes, std::size_t count, VARIANT* output) noexcept
 {
-    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
-    SAFEARRAY* array = SafeArrayCreate(VT_I1, 1, &bound);
-    if (array == nullptr)
+    OutputArray array(count);
+    if (!array)
         return E_OUTOFMEMORY;
-    if (count > 0) {
-        void* elements = nullptr;
-        const HRESULT access = SafeArrayAccessData(array, &elements);
-        if (FAILED(access)) {
-            SafeArrayDestroy(array);
-            return access;
-        }
-        std::memcpy(elements, bytes, count);
-        SafeArrayUnaccessData(array);
-    }
-    // An [out] parameter: whatever it held belongs to nobody, so it is not cleared.
-    output->parray = array;
-    output->vt = VT_BYTE_ARRAY;
-    return S_OK;
+    if (count > 0)
+        std::memcpy(array.data(), bytes, count);
+    return array.StoreInto(output);
 }
 
 HRESULT ReportCryptFailure(CryptDirection direction) noexcept
@@ -85,8 +132,8 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
     if (!key.HasKeyBytes())
         return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET);
 
-    Buffer bytes;
-    switch (TakeInputBytes(input, bytes)) {
+    InputBytes bytes;
+    switch (bytes.Take(input)) {
     case InputOutcome::NoBytes:
         // The array field is cleared too, so VariantClear of the answer is safe.
         output->parray = nullptr;
@@ -94,27 +141,30 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
         return S_OK;
     case InputOutcome::TooLong:
         return ReportCryptFailure(direction);
-    case InputOutcome::NoMemory:
-        return E_OUTOFMEMORY;
     case InputOutcome::Bytes:
         break;
     }
 
     EnvelopeCodec codec;
     codec.BindKey(key);
-    const auto size = static_cast<std::int32_t>(bytes.size());
+    if (direction == CryptDirection::Encrypt) {
+        // The envelope is written straight into the result array: one copy of the data.
+        const std::size_t size = codec.EnvelopeSize(bytes.size());
+        if (size == 0)
+            return ReportCryptFailure(direction);
+        OutputArray array(size);
+        if (!array)
+            return E_OUTOFMEMORY;
+        if (!codec.EncryptEnvelopeInto(bytes.data(), bytes.size(), array.data(), size))
+            return ReportCryptFailure(direction);
+        return array.StoreInto(output);
+    }
+
     std::int32_t length = 0;
-    Buffer result = direction == CryptDirection::Encrypt
-                        ? codec.EncryptEnvelope(bytes.data(), size)
-                        : codec.DecryptEnvelope(bytes.data(), size, length);
-    bytes.Reset();
+    const Buffer result = codec.DecryptEnvelope(bytes.data(), bytes.size(), length);
     if (!result)
         return codec.OutOfMemory() ? E_OUTOFMEMORY : ReportCryptFailure(direction);
-    if (direction == CryptDirection::Encrypt)
-        return StoreOutputBytes(result.data(), result.size(), output);
     // Decryption returns the plaintext followed by the magic; only L bytes are the answer.
-    if (length < 0 || static_cast<std::size_t>(length) > result.size())
-        return ReportCryptFailure(direction);
     return StoreOutputBytes(result.data(), static_cast<std::size_t>(length), output);
 }
 

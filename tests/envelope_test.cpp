@@ -110,6 +110,29 @@ TEST_F(Envelope, RoundTripsEveryLengthUnderEveryKeyLength)
     }
 }
 
+// Writing into a caller's buffer gives the same envelope whatever the buffer
+// held before, and refuses any other size.
+TEST_F(Envelope, EncryptingIntoABufferMatchesTheAllocatingForm)
+{
+    EnvelopeCodec codec;
+    codec.BindKey(key_);
+    for (std::int32_t length : {0, 21, 22, 100}) {
+        const Bytes data(static_cast<std::size_t>(length) + 1, 0x3C);  // never a null pointer
+        const std::size_t size = codec.EnvelopeSize(length);
+        Bytes buffer(size, 0xEE);
+        ASSERT_TRUE(codec.EncryptEnvelopeInto(data.data(), length, buffer.data(), size)) << length;
+        EXPECT_EQ(buffer, Encrypt(key_, Bytes(data.begin(), data.end() - 1))) << length;
+        EXPECT_FALSE(codec.EncryptEnvelopeInto(data.data(), length, buffer.data(), size + 1));
+        EXPECT_FALSE(codec.EncryptEnvelopeInto(data.data(), length, buffer.data(), size - 1));
+    }
+    EXPECT_EQ(codec.EnvelopeSize(-1), 0u);
+    EXPECT_EQ(codec.EnvelopeSize(0x7FFFFFFF), 8u + 24u * 89478486u);
+    RijndaelKey unscheduled;
+    unscheduled.SetKeyText("k");
+    codec.BindKey(unscheduled);
+    EXPECT_EQ(codec.EnvelopeSize(3), 0u);
+}
+
 TEST(KeyFingerprint, TakesTheDiagonalBitsOfTheFirstEightKeyBytes)
 {
     const std::pair<const char*, std::uint8_t> cases[] = {
