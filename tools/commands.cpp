@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "envelope.h"
-#include "inspect.h"
+#include "message_report.h"
 #include "messages.h"
 #include "text_forms.h"
 

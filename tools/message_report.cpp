@@ -1,11 +1,11 @@
-#include "inspect.h"
+#include "message_report.h"
 
 #include <cstring>
 #include <string_view>
 
 #include "base64.h"
 #include "envelope.h"
-#include "inspect_envelope.h"
+#include "envelope_report.h"
 #include "messages.h"
 #include "text_forms.h"
 

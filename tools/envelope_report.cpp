@@ -1,4 +1,4 @@
-#include "inspect_envelope.h"
+#include "envelope_report.h"
 
 #include <cstdio>
 #include <limits>
