@@ -23,6 +23,9 @@ namespace {
 // The console table, plus the median CPU time of every case.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
+    // A reporter made here does not read --benchmark_color: no colour unless asked.
+    explicit MedianReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
@@ -92,7 +95,7 @@ int main(int argc, char** argv)
     bool ratios = false;
     bool repetitionsGiven = false;
     bool minTimeGiven = false;
-    bool colorGiven = false;
+    bool color = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ratios") == 0) {
@@ -101,7 +104,9 @@ int main(int argc, char** argv)
         }
         repetitionsGiven = repetitionsGiven || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
         minTimeGiven = minTimeGiven || std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
-        colorGiven = colorGiven || std::strncmp(argv[i], "--benchmark_color", 17) == 0;
+        if (std::strncmp(argv[i], "--benchmark_color", 17) == 0)
+            color = std::strcmp(argv[i], "--benchmark_color") == 0 ||
+                    std::strcmp(argv[i], "--benchmark_color=true") == 0;
         args.push_back(argv[i]);
     }
     char repetitions[] = "--benchmark_repetitions=5";
@@ -113,10 +118,6 @@ int main(int argc, char** argv)
     }
     if (!minTimeGiven)
         args.push_back(minTime);
-    // Plain text, so that the ratio lines are plain too.
-    char noColor[] = "--benchmark_color=false";
-    if (!colorGiven)
-        args.push_back(noColor);
 
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
@@ -125,7 +126,7 @@ int main(int argc, char** argv)
 
     std::printf("cipher path in use: %s\n", zarnocrypt::CipherPathName(zarnocrypt::ActiveCipherPath()));
     zarnocrypt::bench::RegisterCases();
-    zarnocrypt::bench::MedianReporter reporter;
+    zarnocrypt::bench::MedianReporter reporter(color);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (ratios)
         zarnocrypt::bench::PrintRatios(reporter);
