@@ -1,27 +1,4 @@
 # Cross build for 32-bit Windows with MinGW-w64; tests run under Wine.
-#
-# The -posix compilers are needed for std::mutex (GoogleTest), and everything
-# links statically: a dynamic libwinpthread or libstdc++ is missing under
-# Wine and on clean Windows machines, and the process dies without a word.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(ZARNOCRYPT_MINGW_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZARNOCRYPT_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZARNOCRYPT_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZARNOCRYPT_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZARNOCRYPT_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-# 32-bit Wine runs the test programs; the Makefile gives it a private prefix.
-find_program(ZARNOCRYPT_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${ZARNOCRYPT_WINE})
-set(ZARNOCRYPT_OBJDUMP ${ZARNOCRYPT_MINGW_TRIPLE}-objdump)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
