@@ -13,6 +13,7 @@
 #include "base64.h"
 #include "cipher_path.h"
 #include "envelope.h"
+#include "key_text.h"
 #include "rijndael_key.h"
 #include "text_forms.h"
 
@@ -39,8 +40,7 @@ struct Data {
         // Key texts of 16, 24 and 32 bytes give Nk = 4, 6 and 8.
         for (const int nk : KEY_LENGTHS) {
             const std::string text(static_cast<std::size_t>(4 * nk), static_cast<char>('a' + nk));
-            keys[nk].SetKeyText(text.c_str());
-            keys[nk].BuildSchedule(6);
+            LoadKeyText(keys[nk], text.data(), text.size());
         }
     }
 };
@@ -57,43 +57,35 @@ void SetThroughput(benchmark::State& state, std::size_t bytes)
 }
 
 // The bulk cipher in place, as the envelope drives it.
-void CipherBlocks(benchmark::State& state, CipherPath path, bool decrypt, int nk, std::size_t bytes)
+void CipherBlocks(benchmark::State& state, const CipherImplementation& implementation, bool decrypt, int nk,
+                  std::size_t bytes)
 {
     Data& data = Shared();
-    SetCipherPath(path);
+    const BlocksFunction run = decrypt ? implementation.decrypt : implementation.encrypt;
     for (auto _ : state) {
-        if (decrypt)
-            DecryptBlocks(data.keys[nk], data.work.data(), bytes / BLOCK_BYTES);
-        else
-            EncryptBlocks(data.keys[nk], data.work.data(), bytes / BLOCK_BYTES);
+        run(data.keys[nk], data.work.data(), bytes / BLOCK_BYTES);
         benchmark::ClobberMemory();
     }
-    ResetCipherPath();
     SetThroughput(state, bytes);
 }
 
 // The whole envelope: allocation, header, copy, blocks. The plaintext counts
 // as bytes, less the magic so that the envelope has exactly bytes of blocks.
-void Envelope(benchmark::State& state, CipherPath path, bool decrypt, int nk, std::size_t bytes)
+void Envelope(benchmark::State& state, bool decrypt, int nk, std::size_t bytes)
 {
     Data& data = Shared();
-    SetCipherPath(path);
-    EnvelopeCodec codec;
-    codec.BindKey(data.keys[nk]);
-    const std::int32_t length = static_cast<std::int32_t>(bytes - ENVELOPE_MAGIC_SIZE);
-    const Buffer envelope = codec.EncryptEnvelope(data.source.data(), length);
+    RijndaelKey& key = data.keys[nk];
+    const std::size_t length = bytes - ENVELOPE_MAGIC_SIZE;
+    Buffer envelope;
+    EncryptEnvelope(key, data.source.data(), length, envelope);
     for (auto _ : state) {
-        if (decrypt) {
-            std::int32_t plainLength = 0;
-            Buffer plain = codec.DecryptEnvelope(envelope.data(), static_cast<std::int32_t>(envelope.size()),
-                                                 plainLength);
-            benchmark::DoNotOptimize(plain.data());
-        } else {
-            Buffer out = codec.EncryptEnvelope(data.source.data(), length);
-            benchmark::DoNotOptimize(out.data());
-        }
+        Buffer out;
+        if (decrypt)
+            DecryptEnvelope(key, envelope.data(), envelope.size(), out);
+        else
+            EncryptEnvelope(key, data.source.data(), length, out);
+        benchmark::DoNotOptimize(out.data());
     }
-    ResetCipherPath();
     SetThroughput(state, bytes);
 }
 
@@ -132,10 +124,14 @@ void Memcpy(benchmark::State& state, std::size_t bytes)
 void Base64(benchmark::State& state, bool decode)
 {
     Data& data = Shared();
-    const Buffer text = Base64Encode(data.source.data(), MIB, 0);
+    Buffer text;
+    Base64Encode(data.source.data(), MIB, 0, text);
     for (auto _ : state) {
-        Buffer out = decode ? Base64Decode(reinterpret_cast<const char*>(text.data()))
-                            : Base64Encode(data.source.data(), MIB, 0);
+        Buffer out;
+        if (decode)
+            Base64Decode(reinterpret_cast<const char*>(text.data()), text.size(), out);
+        else
+            Base64Encode(data.source.data(), MIB, 0, out);
         benchmark::DoNotOptimize(out.data());
     }
     SetThroughput(state, MIB);
@@ -146,9 +142,11 @@ void TextRoundTrip(benchmark::State& state)
 {
     Data& data = Shared();
     for (auto _ : state) {
-        EncryptTextResult encrypted = EncryptText("abc", data.keys[4], 0);
-        DecryptTextResult decrypted = DecryptText(reinterpret_cast<const char*>(encrypted.text.data()), data.keys[4]);
-        benchmark::DoNotOptimize(decrypted.plaintext.data());
+        Buffer marked;
+        Buffer plaintext;
+        EncryptText("abc", data.keys[4], 0, SingleByteCodePage(), marked);
+        DecryptText(reinterpret_cast<const char*>(marked.data()), marked.size(), data.keys[4], plaintext);
+        benchmark::DoNotOptimize(plaintext.data());
     }
 }
 
@@ -188,26 +186,29 @@ std::string MemcpyCase(std::size_t bytes)
 
 void RegisterCases()
 {
-    const CipherPath fastest = ActiveCipherPath();
-    for (const CipherPath path : ALL_CIPHER_PATHS) {
-        if (path == CipherPath::Reference || CipherPathMissing(path) != nullptr)
+    const CipherImplementation* chosen = &ChosenImplementation();
+    for (const CipherImplementation& implementation : AvailableImplementations()) {
+        if (std::strcmp(implementation.name, "reference") == 0)
             continue;
-        const char* name = CipherPathName(path);
+        const char* name = implementation.name;
+        const bool isChosen = &implementation == chosen;
         for (const int nk : KEY_LENGTHS)
             for (const std::size_t bytes : SIZES) {
-                // Every path at 1 and 16 MiB with Nk = 6; the fastest everywhere.
-                if (path != fastest && (nk != 6 || bytes < MIB))
+                // Every implementation at 1 and 16 MiB with Nk = 6; the chosen one everywhere.
+                if (!isChosen && (nk != 6 || bytes < MIB))
                     continue;
                 for (const bool decrypt : {false, true}) {
                     const char* operation = decrypt ? "cipher-decrypt" : "cipher-encrypt";
                     Register(CipherCase(operation, nk, bytes, name), [=](benchmark::State& state) {
-                        CipherBlocks(state, path, decrypt, nk, bytes);
+                        CipherBlocks(state, implementation, decrypt, nk, bytes);
                     });
                 }
+                if (!isChosen)
+                    continue;  // the envelope always runs on the chosen implementation
                 for (const bool decrypt : {false, true}) {
                     const char* operation = decrypt ? "envelope-decrypt" : "envelope-encrypt";
                     Register(CipherCase(operation, nk, bytes, name), [=](benchmark::State& state) {
-                        Envelope(state, path, decrypt, nk, bytes);
+                        Envelope(state, decrypt, nk, bytes);
                     });
                 }
             }

@@ -67,10 +67,10 @@ void PrintRatio(const MedianReporter& reporter, const std::string& name, const c
 
 void PrintRatios(const MedianReporter& reporter)
 {
-    for (const CipherPath path : ALL_CIPHER_PATHS) {
-        if (path == CipherPath::Reference || CipherPathMissing(path) != nullptr)
+    for (const CipherImplementation& implementation : AvailableImplementations()) {
+        if (std::strcmp(implementation.name, "reference") == 0)
             continue;
-        const char* name = CipherPathName(path);
+        const char* name = implementation.name;
         for (const char* direction : {"encrypt", "decrypt"}) {
             const std::string cipher = std::string("cipher-") + direction;
             const std::string envelope = std::string("envelope-") + direction;
@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
 
-    std::printf("cipher path in use: %s\n", zarnocrypt::CipherPathName(zarnocrypt::ActiveCipherPath()));
+    std::printf("cipher path in use: %s\n", zarnocrypt::ChosenImplementation().name);
     zarnocrypt::bench::RegisterCases();
     zarnocrypt::bench::MedianReporter reporter(color);
     benchmark::RunSpecifiedBenchmarks(&reporter);

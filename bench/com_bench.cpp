@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "Zarnocrypt_h.h"
 #include "cipher_path.h"
 #include "envelope.h"
+#include "key_text.h"
 #include "rijndael_key.h"
 
 namespace {
@@ -83,31 +85,23 @@ int main()
     });
 
     zarnocrypt::RijndaelKey coreKey;
-    coreKey.SetKeyText(KEY_TEXT);
-    coreKey.BuildSchedule(6);
+    zarnocrypt::LoadKeyText(coreKey, KEY_TEXT, std::strlen(KEY_TEXT));
     const double core = MedianMilliseconds([&] {
-        zarnocrypt::EnvelopeCodec codec;
-        codec.BindKey(coreKey);
-        const zarnocrypt::Buffer envelope = codec.EncryptEnvelope(data.data(), BYTES);
-        failed = failed || !envelope;
+        zarnocrypt::Buffer envelope;
+        failed = failed || zarnocrypt::EncryptEnvelope(coreKey, data.data(), BYTES, envelope) != zarnocrypt::Status::Ok;
     });
 
     // The bulk cipher on every path in 32-bit code, in place on the same bytes.
-    for (const zarnocrypt::CipherPath each : zarnocrypt::ALL_CIPHER_PATHS) {
-        if (zarnocrypt::CipherPathMissing(each) != nullptr || !zarnocrypt::SetCipherPath(each))
-            continue;
+    for (const zarnocrypt::CipherImplementation& each : zarnocrypt::AvailableImplementations()) {
         for (const bool decrypt : {false, true}) {
-            const double ms = MedianMilliseconds([&] {
-                decrypt ? zarnocrypt::DecryptBlocks(coreKey, data.data(), BYTES / 24)
-                        : zarnocrypt::EncryptBlocks(coreKey, data.data(), BYTES / 24);
-            });
+            const double ms = MedianMilliseconds(
+                [&] { (decrypt ? each.decrypt : each.encrypt)(coreKey, data.data(), BYTES / 24); });
             std::printf("32-bit %s 1 MiB, %s: %.0f MB/s\n", decrypt ? "DecryptBlocks" : "EncryptBlocks",
-                        zarnocrypt::CipherPathName(each), BYTES / ms / 1000.0);
+                        each.name, BYTES / ms / 1000.0);
         }
     }
-    zarnocrypt::ResetCipherPath();
 
-    const char* path = zarnocrypt::CipherPathName(zarnocrypt::ActiveCipherPath());
+    const char* path = zarnocrypt::ChosenImplementation().name;
     std::printf("EncryptEx 1 MiB through the vtable: %.3f ms (median of %d x %d calls)\n", com, REPETITIONS, CALLS);
     std::printf("EncryptEnvelope 1 MiB in the core:  %.3f ms (cipher path %s)\n", core, path);
     std::printf("ratio encryptex-1mib-vs-core/%s %.2f\n", path, core / com);

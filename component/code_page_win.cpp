@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "code_page.h"
+#include "ansi_code_page.h"
 
 namespace zarnocrypt {
 namespace {

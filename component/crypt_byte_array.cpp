@@ -8,7 +8,6 @@
 #include "buffer.h"
 #include "crypter_errors.h"
 #include "envelope.h"
-#include "report_error.h"
 
 namespace zarnocrypt {
 namespace {
@@ -119,9 +118,34 @@ HRESULT StoreOutputBytes(const std::uint8_t* bytes, std::size_t count, VARIANT* 
 
 HRESULT ReportCryptFailure(CryptDirection direction) noexcept
 {
-    return direction == CryptDirection::Encrypt
-               ? ReportError(E_CRYPTER_ENCRYPT_FAILED, MSG_ENCRYPT_FAILED)
-               : ReportError(E_CRYPTER_DECRYPT_FAILED, MSG_DECRYPT_FAILED);
+    return ReportFailure(direction == CryptDirection::Encrypt ? ENCRYPT_FAILED : DECRYPT_FAILED);
+}
+
+HRESULT EncryptInto(const RijndaelKey& key, const InputBytes& bytes, VARIANT* output) noexcept
+{
+    // The envelope is written straight into the result array: one copy of the data.
+    std::size_t size = 0;
+    if (EnvelopeSize(key, bytes.size(), size) != Status::Ok)
+        return ReportCryptFailure(CryptDirection::Encrypt);
+    OutputArray array(size);
+    if (!array)
+        return E_OUTOFMEMORY;
+    if (EncryptEnvelopeInto(key, bytes.data(), bytes.size(), array.data(), size) != Status::Ok)
+        return ReportCryptFailure(CryptDirection::Encrypt);
+    return array.StoreInto(output);
+}
+
+HRESULT DecryptInto(RijndaelKey& key, const InputBytes& bytes, VARIANT* output) noexcept
+{
+    Buffer plaintext;
+    switch (DecryptEnvelope(key, bytes.data(), bytes.size(), plaintext)) {
+    case Status::Ok:
+        return StoreOutputBytes(plaintext.data(), plaintext.size(), output);
+    case Status::NoMemory:
+        return E_OUTOFMEMORY;
+    default:
+        return ReportCryptFailure(CryptDirection::Decrypt);
+    }
 }
 
 }  // namespace
@@ -130,7 +154,7 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
                        VARIANT* output) noexcept
 {
     if (!key.HasKeyBytes())
-        return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET);
+        return ReportFailure(KEY_HAS_NOT_BEEN_SET);
 
     InputBytes bytes;
     switch (bytes.Take(input)) {
@@ -145,27 +169,7 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
         break;
     }
 
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    if (direction == CryptDirection::Encrypt) {
-        // The envelope is written straight into the result array: one copy of the data.
-        const std::size_t size = codec.EnvelopeSize(bytes.size());
-        if (size == 0)
-            return ReportCryptFailure(direction);
-        OutputArray array(size);
-        if (!array)
-            return E_OUTOFMEMORY;
-        if (!codec.EncryptEnvelopeInto(bytes.data(), bytes.size(), array.data(), size))
-            return ReportCryptFailure(direction);
-        return array.StoreInto(output);
-    }
-
-    std::int32_t length = 0;
-    const Buffer result = codec.DecryptEnvelope(bytes.data(), bytes.size(), length);
-    if (!result)
-        return codec.OutOfMemory() ? E_OUTOFMEMORY : ReportCryptFailure(direction);
-    // Decryption returns the plaintext followed by the magic; only L bytes are the answer.
-    return StoreOutputBytes(result.data(), static_cast<std::size_t>(length), output);
+    return direction == CryptDirection::Encrypt ? EncryptInto(key, bytes, output) : DecryptInto(key, bytes, output);
 }
 
 }  // namespace zarnocrypt

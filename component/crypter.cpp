@@ -2,18 +2,17 @@
 
 #include <new>
 
+#include "ansi_code_page.h"
 #include "crypter_errors.h"
 #include "crypter_object.h"
-#include "report_error.h"
-#include "status.h"
+#include "key_text.h"
 #include "text_forms.h"
 #include "wide_text.h"
 
 namespace zarnocrypt {
 namespace {
 
-constexpr wchar_t VERSION_STRING[] = L"v2.1";
-constexpr std::int32_t SET_KEY_BLOCK_WORDS = 6;  // 192-bit blocks until a message asks for another
+constexpr wchar_t VERSION_STRING[] = ZARNOCRYPT_VERSION_STRING;
 
 ObjectCountHook objectCountHook = nullptr;
 
@@ -33,6 +32,11 @@ HRESULT CopyString(BSTR source, BSTR* out) noexcept
 const char* TextOf(const NarrowText& narrow) noexcept
 {
     return narrow.text ? reinterpret_cast<const char*>(narrow.text.data()) : nullptr;
+}
+
+HRESULT WideFromBuffer(const Buffer& text, BSTR* out) noexcept
+{
+    return WideFromNarrow(reinterpret_cast<const char*>(text.data()), text.size(), out);
 }
 
 }  // namespace
@@ -150,25 +154,24 @@ HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options)
     *pOut = nullptr;
     // The key test comes first: without a key even a null input fails.
     if (!key_.HasKeyBytes())
-        return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET);
+        return ReportFailure(KEY_HAS_NOT_BEEN_SET);
     if (strInput == nullptr)
         return S_OK;
 
     const NarrowText narrow = NarrowFromWide(strInput);
     if (FAILED(narrow.status))
         return narrow.status;
-    const EncryptTextResult result = EncryptText(TextOf(narrow), key_, options);
-    switch (result.outcome) {
-    case EncryptTextOutcome::AlreadyMarked:
+    Buffer marked;
+    switch (EncryptText(TextOf(narrow), key_, options, AnsiCodePage(), marked)) {
+    case Status::Ok:
+        return WideFromBuffer(marked, pOut);
+    case Status::AlreadyMarked:
         return CopyString(strInput, pOut);
-    case EncryptTextOutcome::Encrypted:
-        return WideFromNarrow(reinterpret_cast<const char*>(result.text.data()), result.text.size(), pOut);
-    case EncryptTextOutcome::OutOfMemory:
+    case Status::NoMemory:
         return E_OUTOFMEMORY;
-    case EncryptTextOutcome::Failed:
-        break;
+    default:
+        return ReportFailure(ENCRYPT_FAILED);
     }
-    return ReportError(E_CRYPTER_ENCRYPT_FAILED, MSG_ENCRYPT_FAILED);
 }
 
 HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
@@ -180,25 +183,21 @@ HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
     const NarrowText narrow = NarrowFromWide(strInput);
     if (FAILED(narrow.status))
         return narrow.status;
-    const DecryptTextResult result = DecryptText(TextOf(narrow), key_);
-    switch (result.outcome) {
-    case DecryptTextOutcome::NotMarked:
+    Buffer plaintext;
+    switch (DecryptText(TextOf(narrow), narrow.text.size(), key_, plaintext)) {
+    case Status::Ok:
+        return WideFromBuffer(plaintext, pOut);
+    case Status::NotMarked:
         return strInput == nullptr ? S_OK : CopyString(strInput, pOut);
-    case DecryptTextOutcome::Damaged:
-        return ReportError(E_CRYPTER_CODE_DAMAGED, MSG_CODE_DAMAGED);
-    case DecryptTextOutcome::NoKey:
-        return ReportError(E_CRYPTER_KEY_NOT_SET, MSG_KEY_NOT_SET_DECRYPT);
-    case DecryptTextOutcome::Decrypted:
-        if (result.length >= 0 && static_cast<std::size_t>(result.length) <= result.plaintext.size())
-            return WideFromNarrow(reinterpret_cast<const char*>(result.plaintext.data()),
-                                  static_cast<std::size_t>(result.length), pOut);
-        break;
-    case DecryptTextOutcome::OutOfMemory:
+    case Status::Damaged:
+        return ReportFailure(CODE_DAMAGED);
+    case Status::NoKey:
+        return ReportFailure(KEY_NOT_SET);
+    case Status::NoMemory:
         return E_OUTOFMEMORY;
-    case DecryptTextOutcome::Failed:
-        break;
+    default:
+        return ReportFailure(DECRYPT_FAILED);
     }
-    return ReportError(E_CRYPTER_DECRYPT_FAILED, MSG_DECRYPT_FAILED);
 }
 
 // Never fails but for memory; the key is then left empty rather than half set.
@@ -207,16 +206,7 @@ HRESULT Crypter::SetKey(BSTR strKey) noexcept
     const NarrowText narrow = NarrowFromWide(strKey);
     if (FAILED(narrow.status))
         return narrow.status;
-    const char* text = TextOf(narrow);
-    key_.SetKeyText(text);
-    if (text != nullptr && text[0] != '\0' && !key_.HasKeyBytes())
-        return E_OUTOFMEMORY;
-    // An empty key answers ERR_NO_KEY, which is the expected state after an empty text.
-    if (key_.BuildSchedule(SET_KEY_BLOCK_WORDS) == ERR_NO_MEMORY) {
-        key_.SetKeyText(nullptr);
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    return LoadKeyText(key_, TextOf(narrow), narrow.text.size()) == Status::NoMemory ? E_OUTOFMEMORY : S_OK;
 }
 
 HRESULT Crypter::GetVersionString(BSTR* pVersionString) noexcept
@@ -234,7 +224,8 @@ HRESULT Crypter::CryptBytes(CryptDirection direction, const VARIANT& vInput, VAR
     return CryptByteArray(key_, direction, vInput, vOut);
 }
 
-// The interfaces' own methods only pass the call to the object.
+// The interfaces' own methods pass the call to the object; ICrypter's also
+// clear a stale error record after a failure that publishes none.
 
 HRESULT Crypter::Dual::QueryInterface(REFIID riid, void** ppv) noexcept
 {
@@ -253,42 +244,42 @@ ULONG Crypter::Dual::Release() noexcept
 
 HRESULT Crypter::Dual::Encrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return impl_from_ICrypter(this).EncryptString(strInput, pOut, 0);
+    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, 0));
 }
 
 HRESULT Crypter::Dual::HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_HTML_COMMENT);
+    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_HTML_COMMENT));
 }
 
 HRESULT Crypter::Dual::MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_LINE_BREAKS);
+    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_LINE_BREAKS));
 }
 
 HRESULT Crypter::Dual::Decrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return impl_from_ICrypter(this).Decrypt(strInput, pOut);
+    return WithoutStaleError(impl_from_ICrypter(this).Decrypt(strInput, pOut));
 }
 
 HRESULT Crypter::Dual::SetKey(BSTR strKey) noexcept
 {
-    return impl_from_ICrypter(this).SetKey(strKey);
+    return WithoutStaleError(impl_from_ICrypter(this).SetKey(strKey));
 }
 
 HRESULT Crypter::Dual::GetVersionString(BSTR* pVersionString) noexcept
 {
-    return impl_from_ICrypter(this).GetVersionString(pVersionString);
+    return WithoutStaleError(impl_from_ICrypter(this).GetVersionString(pVersionString));
 }
 
 HRESULT Crypter::Dual::EncryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 {
-    return impl_from_ICrypter(this).CryptBytes(CryptDirection::Encrypt, vInput, vOut);
+    return WithoutStaleError(impl_from_ICrypter(this).CryptBytes(CryptDirection::Encrypt, vInput, vOut));
 }
 
 HRESULT Crypter::Dual::DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 {
-    return impl_from_ICrypter(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut);
+    return WithoutStaleError(impl_from_ICrypter(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut));
 }
 
 HRESULT Crypter::ErrorInfoSupport::QueryInterface(REFIID riid, void** ppv) noexcept

@@ -1,6 +1,7 @@
 // IDispatch of ICrypter, answered entirely by the type information of
 // ICrypter (crypter_type_info.h), which reaches the methods through the
 // dual interface's virtual table.
+#include "crypter_errors.h"
 #include "crypter_object.h"
 #include "crypter_type_info.h"
 
@@ -15,11 +16,14 @@ HRESULT Crypter::Dual::GetTypeInfoCount(UINT* pctinfo) noexcept
     return S_OK;
 }
 
-// There is one type information; the index is not looked at.
-HRESULT Crypter::Dual::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo) noexcept
+// There is one type information, at index 0.
+HRESULT Crypter::Dual::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) noexcept
 {
     if (ppTInfo == nullptr)
         return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0)
+        return DISP_E_BADINDEX;
     return GetCrypterTypeInfo(lcid, ppTInfo);
 }
 
@@ -45,7 +49,9 @@ HRESULT Crypter::Dual::Invoke(DISPID dispIdMember, REFIID, LCID lcid, WORD wFlag
                                   pVarResult, pExcepInfo, puArgErr);
     }
     typeInfo->Release();
-    return result;
+    // DISP_E_EXCEPTION carries the method's own record; an argument that
+    // could not be converted must not leave an earlier call's record.
+    return result == DISP_E_EXCEPTION ? result : WithoutStaleError(result);
 }
 
 }  // namespace zarnocrypt

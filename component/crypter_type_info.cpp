@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cwchar>
-#include <memory>
 #include <new>
 
 #include "Zarnocrypt_h.h"
@@ -20,8 +19,6 @@ struct CachedName {
 // Each member name of the interface as the type library spells it.
 class NameCache {
 public:
-    ~NameCache() { Clear(); }
-
     HRESULT Build(ITypeInfo* typeInfo) noexcept
     {
         TYPEATTR* attributes = nullptr;
@@ -32,7 +29,7 @@ public:
         typeInfo->ReleaseTypeAttr(attributes);
 
         Clear();
-        names_.reset(new (std::nothrow) CachedName[count]);
+        names_ = new (std::nothrow) CachedName[count];
         if (names_ == nullptr)
             return E_OUTOFMEMORY;
         for (UINT i = 0; i < count && SUCCEEDED(result); ++i) {
@@ -69,23 +66,23 @@ public:
     {
         for (UINT i = 0; i < count_; ++i)
             SysFreeString(names_[i].name);
-        names_.reset();
+        delete[] names_;
+        names_ = nullptr;
         count_ = 0;
     }
 
 private:
-    std::unique_ptr<CachedName[]> names_;
+    CachedName* names_ = nullptr;
     UINT count_ = 0;
 };
 
+// The destructor leaves the type information alone: static destructors run
+// at process exit too, when the libraries behind it may be gone already. The
+// module releases it on FreeLibrary instead.
 class TypeInfoCache {
 public:
     TypeInfoCache() noexcept { InitializeCriticalSection(&lock_); }
-    ~TypeInfoCache()
-    {
-        Release();
-        DeleteCriticalSection(&lock_);
-    }
+    ~TypeInfoCache() { DeleteCriticalSection(&lock_); }
 
     TypeInfoCache(const TypeInfoCache&) = delete;
     TypeInfoCache& operator=(const TypeInfoCache&) = delete;
@@ -146,15 +143,13 @@ private:
     NameCache names_;
 };
 
-// Constructed before DllMain runs and destroyed after it saw process detach.
+// Constructed before DllMain runs.
 TypeInfoCache cache;
 
 }  // namespace
 
 HRESULT GetCrypterTypeInfo(LCID lcid, ITypeInfo** typeInfo) noexcept
 {
-    if (typeInfo == nullptr)
-        return E_POINTER;
     HRESULT result = S_OK;
     *typeInfo = cache.Load(lcid, result);
     if (*typeInfo != nullptr)

@@ -1,43 +1,38 @@
+// The in-process server: lock count, the one cached class factory, the DLL's
+// entry point and its four exports.
 #include "server_module.h"
 
-#include <oleauto.h>
+#include <objbase.h>
+#include <olectl.h>
 
 #include <atomic>
-#include <iterator>
 #include <new>
-#include <string>
 
-#include "class_factory.h"
 #include "crypter.h"
 #include "crypter_type_info.h"
-#include "registrar_win.h"
+#include "registration.h"
 
 namespace zarnocrypt {
 namespace {
-
-constexpr UINT REGISTRY_SCRIPT_RESOURCE = 101;
-
-HRESULT UpdateCrypterRegistry(bool registering) noexcept;
-HRESULT CreateCrypterInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept;
-
-struct ObjectEntry {
-    const CLSID* clsid;
-    HRESULT (*updateRegistry)(bool registering) noexcept;
-    HRESULT (*createClassObject)(InstanceCreator creator, IUnknown** unknown) noexcept;
-    InstanceCreator createInstance;
-    std::atomic<IUnknown*> classObject;  // the cache; set once, under classObjectLock
-};
 
 struct ModuleState {
     HINSTANCE instance = nullptr;
     LONG lockCount = 0;
     CRITICAL_SECTION classObjectLock;
-    ObjectEntry objects[1] = {
-        {&CLSID_Crypter, UpdateCrypterRegistry, CreateClassFactory, CreateCrypterInstance, nullptr},
-    };
+    std::atomic<IClassFactory*> classObject{nullptr};  // set once, under classObjectLock
 };
 
 ModuleState module;
+
+void LockModule() noexcept
+{
+    InterlockedIncrement(&module.lockCount);
+}
+
+void UnlockModule() noexcept
+{
+    InterlockedDecrement(&module.lockCount);
+}
 
 void CountObject(LONG delta) noexcept
 {
@@ -47,76 +42,93 @@ void CountObject(LONG delta) noexcept
         UnlockModule();
 }
 
-HRESULT UpdateCrypterRegistry(bool registering) noexcept
-{
-    try {
-        ReplacementMap replacements;
-        if (!AddGuidReplacement(replacements, "CLSID", CLSID_Crypter) ||
-            !AddGuidReplacement(replacements, "LIBID", LIBID_ZARNOCRYPTLib))
-            return E_OUTOFMEMORY;
-        return UpdateRegistryFromResource(module.instance, REGISTRY_SCRIPT_RESOURCE, registering,
-                                          replacements);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
+class ClassFactory final : public IClassFactory {
+public:
+    ClassFactory() noexcept { InitializeCriticalSection(&lock_); }
 
-HRESULT CreateCrypterInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept
-{
-    return outer != nullptr ? CreateCrypterAggregate(outer, riid, ppv) : CreateCrypter(riid, ppv);
-}
+    ClassFactory(const ClassFactory&) = delete;
+    ClassFactory& operator=(const ClassFactory&) = delete;
 
-HRESULT ModuleFileName(std::wstring& path) noexcept
-{
-    try {
-        path.assign(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length = GetModuleFileNameW(module.instance, path.data(), DWORD(path.size()));
-            if (length == 0)
-                return HRESULT_FROM_WIN32(GetLastError());
-            if (length < path.size()) {
-                path.resize(length);
-                return S_OK;
-            }
-            if (path.size() >= 32768)  // longer than any Windows path
-                return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-            path.resize(path.size() * 2);
-        }
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
-
-// The library in resource "TYPELIB" 1 of the module, registered from its path.
-HRESULT RegisterTypeLibrary() noexcept
-{
-    std::wstring path;
-    HRESULT result = ModuleFileName(path);
-    if (FAILED(result))
-        return result;
-    ITypeLib* library = nullptr;
-    result = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-    if (FAILED(result))
-        return result;
-    result = RegisterTypeLib(library, path.data(), nullptr);
-    library->Release();
-    return result;
-}
-
-// The library's keys are already gone when it was never registered, which
-// is the state unregistration asks for. Only this build's own platform entry
-// goes: a 32-bit and a 64-bit DLL registered side by side share the
-// library's key, each under its own platform subkey.
-HRESULT UnregisterTypeLibrary() noexcept
-{
-    constexpr SYSKIND ownPlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-    const HRESULT result = UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, ownPlatform);
-    ITypeLib* library = nullptr;
-    if (FAILED(result) && LoadRegTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, &library) == TYPE_E_LIBNOTREGISTERED)
+    // IClassFactory only; IUnknown is the same pointer.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IClassFactory) && !IsEqualIID(riid, IID_IUnknown))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IClassFactory*>(this);
+        AddRef();
         return S_OK;
-    if (library != nullptr)
-        library->Release();
-    return result;
+    }
+
+    // Reachable from every apartment. The module's cache holds the first
+    // reference, so the second is the first from outside, and it alone takes
+    // a module lock: the cached object by itself never keeps the DLL loaded.
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override
+    {
+        EnterCriticalSection(&lock_);
+        const ULONG count = static_cast<ULONG>(InterlockedIncrement(&references_));
+        if (count == 2)
+            LockModule();
+        LeaveCriticalSection(&lock_);
+        return count;
+    }
+
+    ULONG STDMETHODCALLTYPE Release() noexcept override
+    {
+        EnterCriticalSection(&lock_);
+        const ULONG count = static_cast<ULONG>(InterlockedDecrement(&references_));
+        if (count == 1)
+            UnlockModule();
+        LeaveCriticalSection(&lock_);
+        if (count == 0)
+            delete this;
+        return count;
+    }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept override
+    {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (outer == nullptr)
+            return CreateCrypter(riid, ppv);
+        if (!IsEqualIID(riid, IID_IUnknown))
+            return CLASS_E_NOAGGREGATION;
+        return CreateCrypterAggregate(outer, riid, ppv);
+    }
+
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override
+    {
+        if (lock)
+            LockModule();
+        else
+            UnlockModule();
+        return S_OK;
+    }
+
+private:
+    ~ClassFactory() { DeleteCriticalSection(&lock_); }
+
+    CRITICAL_SECTION lock_;
+    LONG references_ = 1;  // the module's cache
+};
+
+// The cached class factory, made on the first request; only one is ever made.
+HRESULT CachedClassObject(IClassFactory*& factory) noexcept
+{
+    factory = module.classObject.load(std::memory_order_acquire);
+    if (factory != nullptr)
+        return S_OK;
+    EnterCriticalSection(&module.classObjectLock);
+    factory = module.classObject.load(std::memory_order_relaxed);
+    if (factory == nullptr) {
+        factory = new (std::nothrow) ClassFactory();
+        module.classObject.store(factory, std::memory_order_release);
+    }
+    LeaveCriticalSection(&module.classObjectLock);
+    return factory != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace
@@ -131,23 +143,11 @@ void InitializeModule(HINSTANCE instance) noexcept
 
 void TerminateModule() noexcept
 {
-    for (ObjectEntry& entry : module.objects) {
-        IUnknown* classObject = entry.classObject.exchange(nullptr);
-        if (classObject != nullptr)
-            classObject->Release();
-    }
+    IClassFactory* classObject = module.classObject.exchange(nullptr);
+    if (classObject != nullptr)
+        classObject->Release();
     ReleaseCrypterTypeInfo();
     DeleteCriticalSection(&module.classObjectLock);
-}
-
-void LockModule() noexcept
-{
-    InterlockedIncrement(&module.lockCount);
-}
-
-void UnlockModule() noexcept
-{
-    InterlockedDecrement(&module.lockCount);
 }
 
 LONG ModuleLockCount() noexcept
@@ -155,51 +155,52 @@ LONG ModuleLockCount() noexcept
     return InterlockedCompareExchange(&module.lockCount, 0, 0);
 }
 
-HRESULT GetModuleClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept
+}  // namespace zarnocrypt
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        zarnocrypt::InitializeModule(instance);
+        // No per-thread state: thread notifications would only cost time.
+        DisableThreadLibraryCalls(instance);
+        break;
+    case DLL_PROCESS_DETACH:
+        // A non-null reserved means the process is exiting: the libraries
+        // behind the cached objects may be unloaded already, and the memory
+        // goes with the process anyway.
+        if (reserved == nullptr)
+            zarnocrypt::TerminateModule();
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    return zarnocrypt::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv)
 {
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
-    for (ObjectEntry& entry : module.objects) {
-        if (!IsEqualCLSID(clsid, *entry.clsid))
-            continue;
-        IUnknown* classObject = entry.classObject.load(std::memory_order_acquire);
-        if (classObject == nullptr) {
-            HRESULT result = S_OK;
-            EnterCriticalSection(&module.classObjectLock);
-            classObject = entry.classObject.load(std::memory_order_relaxed);
-            if (classObject == nullptr) {
-                result = entry.createClassObject(entry.createInstance, &classObject);
-                if (SUCCEEDED(result))
-                    entry.classObject.store(classObject, std::memory_order_release);
-            }
-            LeaveCriticalSection(&module.classObjectLock);
-            if (FAILED(result))
-                return result;
-        }
-        return classObject->QueryInterface(riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+    if (!IsEqualCLSID(clsid, CLSID_Crypter))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    IClassFactory* factory = nullptr;
+    const HRESULT result = zarnocrypt::CachedClassObject(factory);
+    return SUCCEEDED(result) ? factory->QueryInterface(riid, ppv) : result;
 }
 
-HRESULT RegisterModule() noexcept
+STDAPI DllRegisterServer()
 {
-    for (const ObjectEntry& entry : module.objects) {
-        const HRESULT result = entry.updateRegistry(true);
-        if (FAILED(result))
-            return result;
-    }
-    return RegisterTypeLibrary();
+    return zarnocrypt::RegisterServer(zarnocrypt::module.instance);
 }
 
-HRESULT UnregisterModule() noexcept
+STDAPI DllUnregisterServer()
 {
-    for (const ObjectEntry& entry : module.objects) {
-        const HRESULT result = entry.updateRegistry(false);
-        if (FAILED(result))
-            return result;
-    }
-    return UnregisterTypeLibrary();
+    return zarnocrypt::UnregisterServer(zarnocrypt::module.instance);
 }
-
-}  // namespace zarnocrypt

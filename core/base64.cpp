@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace zarnocrypt {
 namespace {
@@ -69,23 +70,21 @@ std::size_t CountValues(const char* text, std::size_t maxLength) noexcept
 
 }  // namespace
 
-Buffer Base64Encode(const std::uint8_t* bytes, std::uint32_t n, std::uint32_t lineLength) noexcept
+Status Base64Encode(const std::uint8_t* bytes, std::uint32_t n, std::uint32_t lineLength,
+                    Buffer& text) noexcept
 {
-    if (bytes == nullptr && n != 0)
-        return {};
-
     // T = 4·ceil(n/3) + 1 reaches 5.7e9 for n near 2^32: computed in 64 bits,
     // and the whole text with its line feeds (plus the NUL) must fit 32 bits.
     const std::uint64_t chars = 4 * ((std::uint64_t{n} + 2) / 3) + 1;
     const std::uint64_t total = chars + (lineLength != 0 ? chars / lineLength : 0);
     if (total >= std::numeric_limits<std::uint32_t>::max())
-        return {};
+        return Status::TooLarge;
 
-    Buffer text = Buffer::Allocate(static_cast<std::size_t>(total) + 1);
-    if (!text)
-        return {};
+    Buffer encoded = Buffer::Allocate(static_cast<std::size_t>(total) + 1);
+    if (!encoded)
+        return Status::NoMemory;
 
-    LineWriter out(text.data(), lineLength);
+    LineWriter out(encoded.data(), lineLength);
     std::uint32_t i = 0;
     for (; n - i >= 3; i += 3) {
         const std::uint8_t b0 = bytes[i], b1 = bytes[i + 1], b2 = bytes[i + 2];
@@ -111,32 +110,24 @@ Buffer Base64Encode(const std::uint8_t* bytes, std::uint32_t n, std::uint32_t li
     out.Put(PAD);
 
     // The NUL after the text is already there: Allocate zero-fills.
-    text.Shrink(out.Position());
-    return text;
+    encoded.Shrink(out.Position());
+    text = std::move(encoded);
+    return Status::Ok;
 }
 
-Buffer Base64Decode(const char* text) noexcept
+Status Base64Decode(const char* text, std::size_t length, Buffer& bytes) noexcept
 {
-    return Base64Decode(text, std::numeric_limits<std::size_t>::max());
-}
-
-Buffer Base64Decode(const char* text, std::size_t maxLength) noexcept
-{
-    // No text is a caller's mistake, reported like exhausted memory.
-    if (text == nullptr)
-        return {};
-
     // Two passes: the first counts the values c, so that the buffer is
     // 3·floor(c/4) + 3 bytes, enough for any final partial group.
-    const std::size_t count = CountValues(text, maxLength);
-    Buffer bytes = Buffer::Allocate(3 * (count / 4) + 3);
-    if (!bytes)
-        return {};
+    const std::size_t count = CountValues(text, length);
+    Buffer decoded = Buffer::Allocate(3 * (count / 4) + 3);
+    if (!decoded)
+        return Status::NoMemory;
 
-    std::uint8_t* out = bytes.data();
+    std::uint8_t* out = decoded.data();
     std::uint32_t group = 0;  // up to four 6-bit values, oldest highest
     std::size_t inGroup = 0;
-    for (std::size_t i = 0; i < maxLength; ++i) {
+    for (std::size_t i = 0; i < length; ++i) {
         const std::uint8_t value = DECODE_TABLE[static_cast<unsigned char>(text[i])];
         if (value == STOP)
             break;
@@ -160,8 +151,9 @@ Buffer Base64Decode(const char* text, std::size_t maxLength) noexcept
         *out++ = static_cast<std::uint8_t>(group >> 2);
     }
 
-    bytes.Shrink(static_cast<std::size_t>(out - bytes.data()));
-    return bytes;
+    decoded.Shrink(static_cast<std::size_t>(out - decoded.data()));
+    bytes = std::move(decoded);
+    return Status::Ok;
 }
 
 }  // namespace zarnocrypt

@@ -7,20 +7,20 @@
 #include <cstdint>
 
 #include "buffer.h"
+#include "status.h"
 
 namespace zarnocrypt {
 
-// Encoded text: size() characters followed by a NUL inside the buffer.
-// lineLength 0 means one line. Empty only when memory is exhausted or the
-// text would not fit a 32-bit size.
-Buffer Base64Encode(const std::uint8_t* bytes, std::uint32_t n, std::uint32_t lineLength) noexcept;
+// text: size() characters followed by a NUL inside the buffer. lineLength 0
+// means one line. TooLarge when the text would not fit a 32-bit size,
+// NoMemory; text is set only on Ok. bytes may be null only when n is 0.
+Status Base64Encode(const std::uint8_t* bytes, std::uint32_t n, std::uint32_t lineLength,
+                    Buffer& text) noexcept;
 
-// Skips every byte outside the alphabet and stops at the first "=" or NUL.
-// size() is the decoded length; empty only when memory is exhausted.
-Buffer Base64Decode(const char* text) noexcept;
-
-// The same over at most maxLength bytes of text, for a body that is followed
-// by more text (the end marker holds alphabet characters).
-Buffer Base64Decode(const char* text, std::size_t maxLength) noexcept;
+// Reads at most length bytes of text, skipping every byte outside the
+// alphabet and stopping at the first "=" or NUL, so a body can be decoded in
+// place inside a longer text (null only when length is 0). bytes.size() is
+// the decoded length. Fails only with NoMemory; bytes is set only on Ok.
+Status Base64Decode(const char* text, std::size_t length, Buffer& bytes) noexcept;
 
 }  // namespace zarnocrypt

@@ -1,7 +1,8 @@
-// The seam between the text forms and the system's ANSI code page.
+// The seam between the text forms and the code page of narrow text.
 //
 // Only the lead-byte rule is needed: whether a byte starts a double-byte
-// character. Windows answers it for CP_ACP; native builds are single-byte.
+// character. The core knows single-byte text only; a system's own rule (the
+// Windows ANSI code page) is supplied by its caller.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@ struct CodePage {
     bool (*isLeadByte)(std::uint8_t byte);
 };
 
-// The code page that narrow text is in on this system.
-const CodePage& AnsiCodePage() noexcept;
+// No byte starts a double-byte character.
+const CodePage& SingleByteCodePage() noexcept;
 
 }  // namespace zarnocrypt

@@ -1,13 +1,12 @@
 #include "envelope.h"
 
 #include <cstring>
+#include <utility>
 
 #include "byte_order.h"
-#include "rijndael_state.h"
-#include "status.h"
+#include "cipher_path.h"
 
 namespace zarnocrypt {
-
 namespace {
 
 // Header offsets.
@@ -17,12 +16,11 @@ constexpr std::size_t KEY_LENGTH_OFFSET = 5;
 constexpr std::size_t APPENDIX_FLAG_OFFSET = 6;
 constexpr std::size_t FINGERPRINT_OFFSET = 7;
 
-constexpr std::uint64_t MAX_ENVELOPE_SIZE = 0xFFFFFFFFu;
 constexpr std::uint32_t MAX_PLAINTEXT_LENGTH = 0x7FFFFFFFu;
 
-bool IsBlockLength(std::uint8_t nb) noexcept
+std::uint64_t BlockSize(std::int32_t nb) noexcept
 {
-    return nb == 4 || nb == 6 || nb == 8;
+    return 4 * static_cast<std::uint64_t>(nb);
 }
 
 // Blocks needed for L data bytes and the magic: ceil((L + 3) / B), at least 1.
@@ -32,6 +30,18 @@ std::uint64_t BlockCount(std::uint64_t length, std::uint64_t blockSize) noexcept
 }
 
 }  // namespace
+
+bool IsWordCount(std::uint32_t words) noexcept
+{
+    return words == 4 || words == 6 || words == 8;
+}
+
+std::size_t MaxPlaintextLength(std::int32_t nb) noexcept
+{
+    const std::uint64_t blockSize = BlockSize(nb);
+    const std::uint64_t blocks = (ENVELOPE_MAX_SIZE - ENVELOPE_HEADER_SIZE) / blockSize;
+    return static_cast<std::size_t>(blocks * blockSize - ENVELOPE_MAGIC_SIZE);
+}
 
 std::uint8_t KeyFingerprint(const RijndaelKey& key) noexcept
 {
@@ -44,134 +54,134 @@ std::uint8_t KeyFingerprint(const RijndaelKey& key) noexcept
     return fingerprint;
 }
 
-std::size_t EnvelopeCodec::EnvelopeSize(std::int32_t length) const noexcept
+Status ParseEnvelopeHeader(const std::uint8_t* message, std::size_t size, EnvelopeHeader& header) noexcept
 {
-    if (length < 0 || key_ == nullptr || !key_->HasSchedule())
-        return 0;
-    const std::uint64_t blockSize = 4 * static_cast<std::uint64_t>(key_->Nb());
-    const std::uint64_t size =
-        ENVELOPE_HEADER_SIZE + BlockCount(static_cast<std::uint64_t>(length), blockSize) * blockSize;
-    if (size > MAX_ENVELOPE_SIZE || size > SIZE_MAX)
-        return 0;
-    return static_cast<std::size_t>(size);
+    if (message == nullptr || size < ENVELOPE_HEADER_SIZE)
+        return Status::BadHeader;
+    header = EnvelopeHeader{};
+    header.length = LoadBigEndian32(message + LENGTH_OFFSET);
+    header.blockLength = message[BLOCK_LENGTH_OFFSET];
+    header.keyLength = message[KEY_LENGTH_OFFSET];
+    header.appendixFlag = message[APPENDIX_FLAG_OFFSET];
+    header.fingerprint = message[FINGERPRINT_OFFSET];
+    header.hasAppendix = header.appendixFlag == ENVELOPE_APPENDIX_FLAG;
+    // Only block lengths 4, 6 and 8 exist, and a length of 2^31 or more would
+    // wrap any signed 32-bit reader.
+    if (!IsWordCount(header.blockLength) || header.length > MAX_PLAINTEXT_LENGTH)
+        return Status::BadHeader;
+    const std::uint64_t blockSize = BlockSize(header.blockLength);
+    header.blocks = BlockCount(header.length, blockSize);
+    header.expectedSize =
+        ENVELOPE_HEADER_SIZE + header.blocks * blockSize + (header.hasAppendix ? ENVELOPE_APPENDIX_SIZE : 0);
+    return Status::Ok;
 }
 
-Buffer EnvelopeCodec::EncryptEnvelope(const std::uint8_t* data, std::int32_t length) noexcept
+Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& size) noexcept
 {
-    outOfMemory_ = false;
-    const std::size_t size = EnvelopeSize(length);
-    if (data == nullptr || size == 0)
-        return {};
-    Buffer envelope = Buffer::Allocate(size);
-    if (!envelope) {
-        outOfMemory_ = true;
-        return {};
-    }
-    if (!EncryptEnvelopeInto(data, length, envelope.data(), size))
-        return {};
-    return envelope;
+    if (!key.HasSchedule())
+        return Status::NoKey;
+    if (length > MaxPlaintextLength(key.Nb()))
+        return Status::TooLarge;
+    const std::uint64_t blockSize = BlockSize(key.Nb());
+    size = static_cast<std::size_t>(ENVELOPE_HEADER_SIZE + BlockCount(length, blockSize) * blockSize);
+    return Status::Ok;
 }
 
-bool EnvelopeCodec::EncryptEnvelopeInto(const std::uint8_t* data, std::int32_t length,
-                                        std::uint8_t* envelope, std::size_t size) noexcept
+Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
+                       Buffer& envelope) noexcept
 {
-    if (data == nullptr || envelope == nullptr || size == 0 || size != EnvelopeSize(length))
-        return false;
-    const std::int32_t nb = key_->Nb();
-    RijndaelState state;
-    state.SetBlockLength(nb);
-    if (state.AttachKey(*key_) != STATUS_OK)
-        return false;
+    std::size_t size = 0;
+    if (const Status status = EnvelopeSize(key, length, size); status != Status::Ok)
+        return status;
+    Buffer made = Buffer::Allocate(size);
+    if (!made)
+        return Status::NoMemory;
+    if (const Status status = EncryptEnvelopeInto(key, data, length, made.data(), size); status != Status::Ok)
+        return status;
+    envelope = std::move(made);
+    return Status::Ok;
+}
+
+Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
+                           std::uint8_t* envelope, std::size_t size) noexcept
+{
+    std::size_t expected = 0;
+    if (const Status status = EnvelopeSize(key, length, expected); status != Status::Ok)
+        return status;
+    if (size != expected)
+        return Status::Size;
 
     StoreBigEndian32(envelope + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
-    envelope[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(nb);
-    envelope[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key_->Nk());
+    envelope[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nb());
+    envelope[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nk());
     envelope[APPENDIX_FLAG_OFFSET] = 0;
-    envelope[FINGERPRINT_OFFSET] = KeyFingerprint(*key_);
+    envelope[FINGERPRINT_OFFSET] = KeyFingerprint(key);
 
     // The area is data, the magic, then zero fill up to the last block's end.
     std::uint8_t* area = envelope + ENVELOPE_HEADER_SIZE;
     const std::size_t areaSize = size - ENVELOPE_HEADER_SIZE;
-    const std::size_t dataSize = static_cast<std::size_t>(length);
-    std::memcpy(area, data, dataSize);
-    std::memcpy(area + dataSize, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
-    std::memset(area + dataSize + ENVELOPE_MAGIC_SIZE, 0, areaSize - dataSize - ENVELOPE_MAGIC_SIZE);
+    if (length != 0)
+        std::memcpy(area, data, length);
+    std::memcpy(area + length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
+    std::memset(area + length + ENVELOPE_MAGIC_SIZE, 0, areaSize - length - ENVELOPE_MAGIC_SIZE);
 
-    state.EncryptBlocks(area, areaSize / (4 * static_cast<std::size_t>(nb)));
-    return true;
+    EncryptBlocks(key, area, areaSize / static_cast<std::size_t>(BlockSize(key.Nb())));
+    return Status::Ok;
 }
 
-Buffer EnvelopeCodec::DecryptEnvelope(const std::uint8_t* message, std::int32_t size,
-                                      std::int32_t& length) noexcept
+Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size,
+                       Buffer& plaintext) noexcept
 {
-    outOfMemory_ = false;
-    if (message == nullptr || size <= static_cast<std::int32_t>(ENVELOPE_HEADER_SIZE))
-        return {};
-    if (key_ == nullptr || !key_->HasKeyBytes())
-        return {};
+    if (message == nullptr || size <= ENVELOPE_HEADER_SIZE)
+        return Status::BadHeader;
+    if (size > ENVELOPE_MAX_SIZE)
+        return Status::TooLarge;
+    if (!key.HasKeyBytes())
+        return Status::NoKey;
 
-    std::int64_t usable = size;
-    if (message[APPENDIX_FLAG_OFFSET] == ENVELOPE_APPENDIX_FLAG)
-        usable -= ENVELOPE_APPENDIX_SIZE;
-
-    // A length of 2^31 or more never describes a real message, and only
-    // block lengths 4, 6 and 8 exist; both are refused before the key changes.
-    const std::uint32_t plaintextLength = LoadBigEndian32(message + LENGTH_OFFSET);
-    const std::uint8_t nb = message[BLOCK_LENGTH_OFFSET];
-    if (plaintextLength > MAX_PLAINTEXT_LENGTH || !IsBlockLength(nb))
-        return {};
-
-    if (message[FINGERPRINT_OFFSET] != KeyFingerprint(*key_))
-        return {};
+    // Both header refusals come before the key changes.
+    EnvelopeHeader header;
+    if (const Status status = ParseEnvelopeHeader(message, size, header); status != Status::Ok)
+        return status;
+    if (header.fingerprint != KeyFingerprint(key))
+        return Status::Fingerprint;
 
     // The key keeps the message's block length after this call, whatever its outcome.
-    if (!key_->HasSchedule() || key_->Nb() != nb) {
-        const std::int32_t status = key_->BuildSchedule(nb);
-        if (status != STATUS_OK) {
-            outOfMemory_ = status == ERR_NO_MEMORY;
-            return {};
-        }
+    if (!key.HasSchedule() || key.Nb() != header.blockLength) {
+        if (const Status status = key.BuildSchedule(header.blockLength); status != Status::Ok)
+            return status;
     }
+    if (header.expectedSize != size)
+        return Status::Size;
+    if (header.keyLength != key.Nk())
+        return Status::KeyLength;
 
-    RijndaelState state;
-    state.SetBlockLength(nb);
-    if (state.AttachKey(*key_) != STATUS_OK)
-        return {};
+    const std::size_t blockSize = static_cast<std::size_t>(BlockSize(header.blockLength));
+    const std::size_t areaSize = std::size_t{header.length} + ENVELOPE_MAGIC_SIZE;
+    Buffer result = Buffer::Allocate(areaSize);
+    if (!result)
+        return Status::NoMemory;
 
-    const std::uint64_t blockSize = 4u * nb;
-    const std::uint64_t areaSize = std::uint64_t{plaintextLength} + ENVELOPE_MAGIC_SIZE;
-    const std::uint64_t fullBlocks = areaSize / blockSize;
-    const std::uint64_t partial = areaSize % blockSize != 0 ? 1 : 0;
-    if (static_cast<std::uint64_t>(usable) != ENVELOPE_HEADER_SIZE + (fullBlocks + partial) * blockSize)
-        return {};
-
-    if (message[KEY_LENGTH_OFFSET] != key_->Nk())
-        return {};
-
-    Buffer plaintext = Buffer::Allocate(static_cast<std::size_t>(areaSize));
-    if (!plaintext) {
-        outOfMemory_ = true;
-        return {};
-    }
-
+    // Whole blocks are decrypted in the result; the last, partial one in a
+    // temporary, so that the zero fill needs no room in the result.
     const std::uint8_t* cipher = message + ENVELOPE_HEADER_SIZE;
-    const std::size_t fullSize = static_cast<std::size_t>(fullBlocks * blockSize);
-    std::memcpy(plaintext.data(), cipher, fullSize);
-    state.DecryptBlocks(plaintext.data(), static_cast<std::size_t>(fullBlocks));
-    if (partial) {
+    const std::size_t fullBlocks = areaSize / blockSize;
+    const std::size_t fullSize = fullBlocks * blockSize;
+    std::memcpy(result.data(), cipher, fullSize);
+    DecryptBlocks(key, result.data(), fullBlocks);
+    if (fullSize != areaSize) {
         std::uint8_t last[4 * 8];
-        std::memcpy(last, cipher + fullSize, static_cast<std::size_t>(blockSize));
-        state.DecryptBlocks(last, 1);
-        std::memcpy(plaintext.data() + fullSize, last, static_cast<std::size_t>(areaSize) - fullSize);
+        std::memcpy(last, cipher + fullSize, blockSize);
+        DecryptBlocks(key, last, 1);
+        std::memcpy(result.data() + fullSize, last, areaSize - fullSize);
         SecureWipe(last, sizeof last);
     }
 
-    if (std::memcmp(plaintext.data() + plaintextLength, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE) != 0) {
-        length = 0;
-        return {};
-    }
-    length = static_cast<std::int32_t>(plaintextLength);
-    return plaintext;
+    if (std::memcmp(result.data() + header.length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE) != 0)
+        return Status::Magic;
+    result.Shrink(header.length);
+    plaintext = std::move(result);
+    return Status::Ok;
 }
 
 }  // namespace zarnocrypt

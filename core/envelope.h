@@ -8,6 +8,9 @@
 //   6  1  appendix flag: exactly 4 means 4 clear bytes follow the blocks
 //   7  1  key fingerprint
 //   8     ceil((L + 3) / 4·Nb) blocks
+//
+// Every size of the format is 32-bit and no decryption accepts a message of
+// more than INT32_MAX bytes, so no envelope is made larger than that.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +18,7 @@
 
 #include "buffer.h"
 #include "rijndael_key.h"
+#include "status.h"
 
 namespace zarnocrypt {
 
@@ -23,42 +27,60 @@ inline constexpr std::size_t ENVELOPE_APPENDIX_SIZE = 4;
 inline constexpr std::uint8_t ENVELOPE_APPENDIX_FLAG = 4;
 inline constexpr std::uint8_t ENVELOPE_MAGIC[3] = {'Z', 'q', 'v'};
 inline constexpr std::size_t ENVELOPE_MAGIC_SIZE = sizeof ENVELOPE_MAGIC;
+inline constexpr std::size_t ENVELOPE_MAX_SIZE = 0x7FFFFFFF;
+
+// The block and key lengths that exist: 4, 6 or 8 words.
+bool IsWordCount(std::uint32_t words) noexcept;
+
+// The largest plaintext whose envelope with block length nb (4, 6 or 8)
+// stays within ENVELOPE_MAX_SIZE.
+std::size_t MaxPlaintextLength(std::int32_t nb) noexcept;
 
 // Bit 7 − i of the result is bit 7 − i of raw key byte i, for i = 0..7.
+// The key must have key bytes.
 std::uint8_t KeyFingerprint(const RijndaelKey& key) noexcept;
 
-class EnvelopeCodec {
-public:
-    void BindKey(RijndaelKey& key) noexcept { key_ = &key; }
-
-    // The whole envelope, or an empty buffer when there is no data pointer,
-    // no scheduled key, a negative length, an envelope beyond 32-bit sizes,
-    // or no memory.
-    Buffer EncryptEnvelope(const std::uint8_t* data, std::int32_t length) noexcept;
-
-    // Size of the envelope of length data bytes under the bound key's
-    // schedule; 0 when none can be made (no scheduled key, a negative length,
-    // an envelope beyond 32-bit sizes).
-    std::size_t EnvelopeSize(std::int32_t length) const noexcept;
-
-    // EncryptEnvelope into the caller's buffer of exactly EnvelopeSize(length)
-    // bytes, which must not overlap data; false when it cannot be made.
-    bool EncryptEnvelopeInto(const std::uint8_t* data, std::int32_t length, std::uint8_t* envelope,
-                             std::size_t size) noexcept;
-
-    // L + 3 bytes (plaintext, then the magic) with L in length, or an empty
-    // buffer. length is set to 0 only when the magic check fails. May leave
-    // the key scheduled for the message's block length, even on failure.
-    Buffer DecryptEnvelope(const std::uint8_t* message, std::int32_t size,
-                           std::int32_t& length) noexcept;
-
-    // Whether the last operation failed for want of memory rather than on its
-    // input, so that callers can report the two differently.
-    bool OutOfMemory() const noexcept { return outOfMemory_; }
-
-private:
-    RijndaelKey* key_ = nullptr;
-    bool outOfMemory_ = false;
+struct EnvelopeHeader {
+    std::uint32_t length = 0;  // L
+    std::uint8_t blockLength = 0;
+    std::uint8_t keyLength = 0;
+    std::uint8_t appendixFlag = 0;
+    std::uint8_t fingerprint = 0;
+    bool hasAppendix = false;        // appendixFlag is exactly ENVELOPE_APPENDIX_FLAG
+    std::uint64_t blocks = 0;        // Ok only: ceil((L + 3) / 4·Nb)
+    std::uint64_t expectedSize = 0;  // Ok only: the message size the header asks for
 };
+
+// BadHeader without the 8 header bytes (header untouched). Otherwise the
+// fields are read, and a block length other than 4, 6 or 8 or a length of
+// 2^31 or more (which describes no message) is BadHeader too; only then are
+// blocks and expectedSize filled in. The size itself is not compared.
+Status ParseEnvelopeHeader(const std::uint8_t* message, std::size_t size,
+                           EnvelopeHeader& header) noexcept;
+
+// Size of the envelope of length bytes under the key's current schedule:
+// NoKey without a schedule, TooLarge beyond ENVELOPE_MAX_SIZE.
+Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& size) noexcept;
+
+// The envelope of the length bytes at data (null only when length is 0),
+// with the key's current block length: NoKey, TooLarge or NoMemory
+// otherwise. envelope is set only on Ok.
+Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
+                       Buffer& envelope) noexcept;
+
+// The same into the caller's buffer of exactly the EnvelopeSize bytes (Size
+// for another size), which must not overlap data.
+Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
+                           std::uint8_t* envelope, std::size_t size) noexcept;
+
+// Checks in this order, each failing with its own status: BadHeader for a
+// message of 8 bytes or fewer (TooLarge beyond ENVELOPE_MAX_SIZE); NoKey
+// without key bytes; BadHeader from the header; Fingerprint; then the key is
+// re-scheduled for the message's block length if it differs (NoMemory), and
+// keeps that schedule whatever follows; Size; KeyLength (Nk); NoMemory;
+// Magic. On Ok, plaintext.size() is L; the magic follows inside the buffer.
+// plaintext is set only on Ok.
+Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size,
+                       Buffer& plaintext) noexcept;
 
 }  // namespace zarnocrypt

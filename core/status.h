@@ -23,10 +23,4 @@ enum class Status : std::int32_t {
     Damaged,          // marked text whose body is not a message
 };
 
-// TRANSITIONAL: the old integer codes, until every caller uses Status. Remove.
-inline constexpr std::int32_t STATUS_OK = 0;
-inline constexpr std::int32_t ERR_KEY_LENGTH = 403;
-inline constexpr std::int32_t ERR_NO_KEY = 406;
-inline constexpr std::int32_t ERR_NO_MEMORY = 407;
-
 }  // namespace zarnocrypt

@@ -1,7 +1,6 @@
 #include "text_forms.h"
 
 #include <cstring>
-#include <limits>
 #include <utility>
 
 #include "base64.h"
@@ -10,8 +9,6 @@
 namespace zarnocrypt {
 namespace {
 
-constexpr std::size_t START_MARKER_SIZE = sizeof START_MARKER - 1;
-constexpr std::size_t END_MARKER_SIZE = sizeof END_MARKER - 1;
 constexpr char COMMENT_OPENER[] = "<!--";
 constexpr char COMMENT_CLOSER[] = "-->";
 
@@ -31,16 +28,6 @@ std::size_t FindEndMarkerMultibyte(const char* text, std::size_t length,
             return pos;
         const bool lead = codePage.isLeadByte(static_cast<std::uint8_t>(text[pos]));
         pos += (lead && pos + 1 < length) ? 2 : 1;
-    }
-    return length;
-}
-
-// Plain byte search from start, as the decrypting side has always read it.
-std::size_t FindEndMarker(const char* text, std::size_t start, std::size_t length) noexcept
-{
-    for (std::size_t pos = start; pos + END_MARKER_SIZE <= length; ++pos) {
-        if (EndMarkerAt(text, pos))
-            return pos;
     }
     return length;
 }
@@ -72,7 +59,7 @@ private:
     std::size_t pos_ = 0;
 };
 
-Buffer BuildMarkedText(const Buffer& base64, std::uint32_t options) noexcept
+Status BuildMarkedText(const Buffer& base64, std::uint32_t options, Buffer& marked) noexcept
 {
     const bool html = (options & FORM_HTML_COMMENT) != 0;
     const bool lineBreaks = (options & FORM_LINE_BREAKS) != 0;
@@ -80,11 +67,11 @@ Buffer BuildMarkedText(const Buffer& base64, std::uint32_t options) noexcept
     const std::size_t size = START_MARKER_SIZE + 2 +
                              (html ? sizeof COMMENT_OPENER - 1 + sizeof COMMENT_CLOSER - 1 : 0) +
                              (lineBreaks ? 2 : 0) + base64.size() + END_MARKER_SIZE;
-    Buffer marked = Buffer::Allocate(size + 1);  // zero-filled: the NUL is in place
-    if (!marked)
-        return {};
+    Buffer text = Buffer::Allocate(size + 1);  // zero-filled: the NUL is in place
+    if (!text)
+        return Status::NoMemory;
 
-    TextBuilder out(marked.data());
+    TextBuilder out(text.data());
     out.Append(START_MARKER);
     out.Append(TYPE_LETTER);
     out.Append('\n');
@@ -99,87 +86,72 @@ Buffer BuildMarkedText(const Buffer& base64, std::uint32_t options) noexcept
         out.Append(COMMENT_CLOSER);
     out.Append(END_MARKER);
 
-    marked.Shrink(out.Position());
-    return marked;
+    text.Shrink(out.Position());
+    marked = std::move(text);
+    return Status::Ok;
 }
 
 }  // namespace
 
-EncryptTextResult EncryptText(const char* text, RijndaelKey& key, std::uint32_t options,
-                              const CodePage& codePage) noexcept
+std::size_t FindEndMarker(const char* text, std::size_t length) noexcept
+{
+    for (std::size_t pos = START_MARKER_SIZE; pos + END_MARKER_SIZE <= length; ++pos) {
+        if (EndMarkerAt(text, pos))
+            return pos;
+    }
+    return length;
+}
+
+Status EncryptText(const char* text, const RijndaelKey& key, std::uint32_t options,
+                   const CodePage& codePage, Buffer& marked) noexcept
 {
     if (text == nullptr)
-        return {EncryptTextOutcome::Failed, {}};
-
-    // The envelope takes the text with its NUL as a signed 32-bit length.
+        text = "";  // no text encrypts like the empty one
     const std::size_t length = std::strlen(text);
-    if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1)
-        return {EncryptTextOutcome::Failed, {}};
-
     if (IsAlreadyMarked(text, length, codePage))
-        return {EncryptTextOutcome::AlreadyMarked, {}};
+        return Status::AlreadyMarked;
 
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    const Buffer envelope = codec.EncryptEnvelope(reinterpret_cast<const std::uint8_t*>(text),
-                                                  static_cast<std::int32_t>(length + 1));
-    if (!envelope)
-        return {codec.OutOfMemory() ? EncryptTextOutcome::OutOfMemory : EncryptTextOutcome::Failed, {}};
+    // The text goes into the envelope with its terminating NUL.
+    Buffer envelope;
+    if (const Status status =
+            EncryptEnvelope(key, reinterpret_cast<const std::uint8_t*>(text), length + 1, envelope);
+        status != Status::Ok)
+        return status;
 
     // Base64 of an envelope that fits 31 bits fits 32, so only memory can fail here.
     const std::uint32_t lineLength = (options & FORM_LINE_BREAKS) != 0 ? FORM_LINE_LENGTH : 0;
-    const Buffer base64 =
-        Base64Encode(envelope.data(), static_cast<std::uint32_t>(envelope.size()), lineLength);
-    if (!base64)
-        return {EncryptTextOutcome::OutOfMemory, {}};
-
-    Buffer marked = BuildMarkedText(base64, options);
-    if (!marked)
-        return {EncryptTextOutcome::OutOfMemory, {}};
-    return {EncryptTextOutcome::Encrypted, std::move(marked)};
+    Buffer base64;
+    if (const Status status =
+            Base64Encode(envelope.data(), static_cast<std::uint32_t>(envelope.size()), lineLength, base64);
+        status != Status::Ok)
+        return status;
+    return BuildMarkedText(base64, options, marked);
 }
 
-DecryptTextResult DecryptText(const char* text, RijndaelKey& key) noexcept
+Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffer& plaintext) noexcept
 {
-    if (text == nullptr)
-        return {DecryptTextOutcome::NotMarked, {}};
-
     // The first five bytes stand for the start marker, whatever they are;
     // the text must end with the first end marker found after them.
-    const std::size_t length = std::strlen(text);
-    if (length < START_MARKER_SIZE)
-        return {DecryptTextOutcome::NotMarked, {}};
-    const std::size_t end = FindEndMarker(text, START_MARKER_SIZE, length);
+    if (text == nullptr || length < START_MARKER_SIZE)
+        return Status::NotMarked;
+    const std::size_t end = FindEndMarker(text, length);
     if (end + END_MARKER_SIZE != length)
-        return {DecryptTextOutcome::NotMarked, {}};
+        return Status::NotMarked;
 
     if (text[START_MARKER_SIZE] != TYPE_LETTER)
-        return {DecryptTextOutcome::Damaged, {}};
+        return Status::Damaged;
 
     // The decoder skips line breaks of any kind and the comment delimiters.
     const std::size_t bodyStart = START_MARKER_SIZE + 1;
-    const Buffer envelope = Base64Decode(text + bodyStart, end - bodyStart);
-    if (!envelope)
-        return {DecryptTextOutcome::OutOfMemory, {}};
+    Buffer envelope;
+    if (const Status status = Base64Decode(text + bodyStart, end - bodyStart, envelope); status != Status::Ok)
+        return status;
     if (envelope.size() < ENVELOPE_HEADER_SIZE)
-        return {DecryptTextOutcome::Damaged, {}};
+        return Status::Damaged;
 
     if (!key.HasKeyBytes())
-        return {DecryptTextOutcome::NoKey, {}};
-
-    // An envelope beyond a signed 32-bit size never came from EncryptEnvelope.
-    if (envelope.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        return {DecryptTextOutcome::Failed, {}};
-
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    std::int32_t plaintextLength = 0;
-    Buffer plaintext = codec.DecryptEnvelope(envelope.data(),
-                                             static_cast<std::int32_t>(envelope.size()),
-                                             plaintextLength);
-    if (!plaintext)
-        return {codec.OutOfMemory() ? DecryptTextOutcome::OutOfMemory : DecryptTextOutcome::Failed, {}};
-    return {DecryptTextOutcome::Decrypted, std::move(plaintext), plaintextLength};
+        return Status::NoKey;
+    return DecryptEnvelope(key, envelope.data(), envelope.size(), plaintext);
 }
 
 }  // namespace zarnocrypt

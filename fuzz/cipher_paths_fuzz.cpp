@@ -1,12 +1,11 @@
-// Every cipher path the processor offers against the byte-oriented reference,
-// on every (Nk, Nb) cell: input = Nk selector, Nb selector, 32 key bytes, blocks.
+// Every implementation available here against the one-block reference, on
+// every (Nk, Nb) cell: input = Nk selector, Nb selector, 32 key bytes, blocks.
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "cipher_path.h"
 #include "rijndael_key.h"
-#include "rijndael_state.h"
+#include "rijndael_reference.h"
 
 namespace {
 
@@ -15,14 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes Reference(const RijndaelKey& key, Bytes blocks, bool decrypt)
 {
-    RijndaelState state;
-    state.SetBlockLength(key.Nb());
-    state.AttachKey(key);
     const std::size_t blockSize = 4 * static_cast<std::size_t>(key.Nb());
-    for (std::size_t offset = 0; offset < blocks.size(); offset += blockSize) {
-        state.SetBlock(blocks.data() + offset);
-        decrypt ? state.DecryptBlock() : state.EncryptBlock();
-    }
+    for (std::size_t offset = 0; offset < blocks.size(); offset += blockSize)
+        decrypt ? DecryptBlock(key, blocks.data() + offset) : EncryptBlock(key, blocks.data() + offset);
     return blocks;
 }
 
@@ -38,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RijndaelKey key;
     key.SetKeyLength(nk * 32);
     key.SetKeyBytes(data + 2, 32);
-    if (key.BuildSchedule(nb) != 0)
+    if (key.BuildSchedule(nb) != Status::Ok)
         return 0;
 
     const std::size_t blockSize = 4 * static_cast<std::size_t>(nb);
@@ -48,17 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Reference(key, cipher, true) != plain)
         std::abort();
 
-    for (CipherPath path : ALL_CIPHER_PATHS) {
-        if (CipherPathMissing(path) != nullptr || !SetCipherPath(path))
-            continue;
+    for (const CipherImplementation& implementation : AvailableImplementations()) {
         Bytes blocks = plain;
-        EncryptBlocks(key, blocks.data(), count);
+        implementation.encrypt(key, blocks.data(), count);
         if (blocks != cipher)
             std::abort();
-        DecryptBlocks(key, blocks.data(), count);
+        implementation.decrypt(key, blocks.data(), count);
         if (blocks != plain)
             std::abort();
     }
-    ResetCipherPath();
     return 0;
 }

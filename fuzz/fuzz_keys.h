@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#include "rijndael_key.h"
+#include "key_text.h"
 
 namespace zarnocrypt::fuzz {
 
@@ -18,13 +19,11 @@ inline constexpr const char* KEY_TEXTS[] = {
 };
 inline constexpr std::size_t KEY_COUNT = sizeof KEY_TEXTS / sizeof KEY_TEXTS[0];
 
-// Sets the key exactly as SetKey does and returns its text.
-inline const char* SelectKey(std::uint8_t selector, RijndaelKey& key) noexcept
+// Sets the key exactly as SetKey does.
+inline void SelectKey(std::uint8_t selector, RijndaelKey& key) noexcept
 {
     const char* text = KEY_TEXTS[selector % KEY_COUNT];
-    key.SetKeyText(text);
-    key.BuildSchedule(6);
-    return text;
+    LoadKeyText(key, text, std::strlen(text));
 }
 
 // Whatever a decryption did to the key's schedule, a fresh message must

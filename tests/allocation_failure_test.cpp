@@ -1,6 +1,6 @@
 // Exhausted memory at every allocation along the core's operations: each
-// gives its failure (empty result, OutOfMemory outcome, ERR_NO_MEMORY),
-// frees what it took, and leaves the key usable with its bytes unchanged.
+// call succeeds or answers NoMemory with no result, frees what it took, and
+// leaves the key usable with the bytes its text gives.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,9 +8,7 @@
 #include "base64.h"
 #include "counting_allocator.h"
 #include "envelope.h"
-#include "hex.h"
-#include "rijndael_key.h"
-#include "status.h"
+#include "key_text.h"
 #include "text_forms.h"
 
 namespace zarnocrypt {
@@ -20,167 +18,95 @@ using namespace test;
 
 constexpr char KEY_TEXT[] = "allocation failure key";
 constexpr char OTHER_KEY_TEXT[] = "a key text of thirty-two bytes!!";
+constexpr char MARKED_PLAIN[] = "the marked plaintext";
+constexpr char HTML_PLAIN[] = "some plain text";
 
-Bytes Seal(RijndaelKey& key, const Bytes& plain)
+bool Same(const Buffer& buffer, const Buffer& expected)
 {
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    return ToBytes(codec.EncryptEnvelope(plain.data(), static_cast<std::int32_t>(plain.size())));
+    return buffer.size() == expected.size() && std::memcmp(buffer.data(), expected.data(), expected.size()) == 0;
 }
 
-// Everything a scenario needs, made before any failure is injected.
+// Everything a scenario needs, made before any failure is injected; the
+// foreign envelope has 256-bit blocks.
 struct World {
-    RijndaelKey key;  // KEY_TEXT, scheduled for 192-bit blocks
+    RijndaelKey key;
     const char* keyText = KEY_TEXT;
-    Bytes plain;
-    Bytes envelope;         // plain under key
-    Bytes foreignEnvelope;  // plain under the same key text, 256-bit blocks
-    std::string marked;     // "the marked plaintext" under key
-    std::string base64;
+    Buffer plain = Buffer::Allocate(100), markedPlain = Buffer::Allocate(sizeof MARKED_PLAIN);
+    Buffer envelope, foreignEnvelope, marked, html, base64;
 
     World()
     {
-        key.SetKeyText(KEY_TEXT);
-        key.BuildSchedule(6);
-        for (int i = 0; i < 100; ++i)
-            plain.push_back(static_cast<std::uint8_t>(i * 7));
-        envelope = Seal(key, plain);
+        LoadKeyText(key, KEY_TEXT, sizeof KEY_TEXT - 1);
+        for (std::size_t i = 0; i < plain.size(); ++i)
+            plain.data()[i] = static_cast<std::uint8_t>(i * 7);
+        std::memcpy(markedPlain.data(), MARKED_PLAIN, sizeof MARKED_PLAIN);
+        EncryptEnvelope(key, plain.data(), plain.size(), envelope);
         RijndaelKey wide;
-        wide.SetKeyText(KEY_TEXT);
+        LoadKeyText(wide, KEY_TEXT, sizeof KEY_TEXT - 1);
         wide.BuildSchedule(8);
-        foreignEnvelope = Seal(wide, plain);
-        const EncryptTextResult text = EncryptText("the marked plaintext", key, FORM_LINE_BREAKS);
-        marked.assign(reinterpret_cast<const char*>(text.text.data()), text.text.size());
-        const Buffer encoded = Base64Encode(plain.data(), static_cast<std::uint32_t>(plain.size()), 72);
-        base64.assign(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+        EncryptEnvelope(wide, plain.data(), plain.size(), foreignEnvelope);
+        EncryptText(MARKED_PLAIN, key, FORM_LINE_BREAKS, SingleByteCodePage(), marked);
+        EncryptText(HTML_PLAIN, key, FORM_HTML_COMMENT, SingleByteCodePage(), html);
+        Base64Encode(plain.data(), static_cast<std::uint32_t>(plain.size()), 72, base64);
     }
 };
 
-// What one call under injection gave: its success, or its documented
-// failure for want of memory. Anything else is neither.
-struct Outcome {
-    bool succeeded;
-    bool outOfMemory;
-};
-
-// Compares without allocating: scenarios run with failures injected.
-bool SameBytes(const Buffer& buffer, std::size_t count, const Bytes& expected)
-{
-    return count == expected.size() && count <= buffer.size() &&
-           std::memcmp(buffer.data(), expected.data(), count) == 0;
-}
-
-// run is called with failures injected: it must allocate nothing of its own.
+// run is called with failures injected, so it allocates nothing of its own.
+// On Ok, out must be expected (when there is one) and the key scheduled for nb.
 struct Scenario {
     const char* name;
-    Outcome (*run)(World& world);
+    Status (*run)(World& w, Buffer& out);
+    Buffer World::*expected;
+    std::int32_t nb;
 };
-
-Outcome EnvelopeOutcome(const Buffer& result, const EnvelopeCodec& codec)
-{
-    return {static_cast<bool>(result), !result && codec.OutOfMemory()};
-}
 
 const Scenario SCENARIOS[] = {
-    {"SetKeyText",
-     [](World& w) {
-         w.key.SetKeyText(OTHER_KEY_TEXT);
-         w.keyText = OTHER_KEY_TEXT;
-         // The key is replaced or, for want of memory, emptied: never half set.
-         return Outcome{w.key.HasKeyBytes() && w.key.Nk() == 8, !w.key.HasKeyBytes() && !w.key.HasSchedule()};
-     }},
-    {"BuildSchedule",
-     [](World& w) {
-         const std::int32_t status = w.key.BuildSchedule(8);
-         return Outcome{status == STATUS_OK && w.key.Nb() == 8, status == ERR_NO_MEMORY};
-     }},
-    {"EncryptEnvelope",
-     [](World& w) {
-         EnvelopeCodec codec;
-         codec.BindKey(w.key);
-         const Buffer sealed = codec.EncryptEnvelope(w.plain.data(), static_cast<std::int32_t>(w.plain.size()));
-         return EnvelopeOutcome(sealed, codec);
-     }},
+    {"LoadKeyText", [](World& w, Buffer&) { return LoadKeyText(w.key, w.keyText = OTHER_KEY_TEXT, sizeof OTHER_KEY_TEXT - 1); },
+     nullptr, 6},
+    {"BuildSchedule", [](World& w, Buffer&) { return w.key.BuildSchedule(8); }, nullptr, 8},
+    {"EncryptEnvelope", [](World& w, Buffer& out) { return EncryptEnvelope(w.key, w.plain.data(), w.plain.size(), out); },
+     &World::envelope, 6},
     {"DecryptEnvelope",
-     [](World& w) {
-         EnvelopeCodec codec;
-         codec.BindKey(w.key);
-         std::int32_t length = -1;
-         const Buffer opened = codec.DecryptEnvelope(w.envelope.data(),
-                                                     static_cast<std::int32_t>(w.envelope.size()), length);
-         return Outcome{opened && SameBytes(opened, static_cast<std::size_t>(length), w.plain), !opened && codec.OutOfMemory()};
-     }},
+     [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.envelope.data(), w.envelope.size(), out); }, &World::plain, 6},
     // The block-length switch allocates a new schedule inside the decryption.
     {"DecryptEnvelopeOfAnotherBlockLength",
-     [](World& w) {
-         EnvelopeCodec codec;
-         codec.BindKey(w.key);
-         std::int32_t length = -1;
-         const Buffer opened = codec.DecryptEnvelope(
-             w.foreignEnvelope.data(), static_cast<std::int32_t>(w.foreignEnvelope.size()), length);
-         return Outcome{opened && length == static_cast<std::int32_t>(w.plain.size()) && w.key.Nb() == 8,
-                        !opened && codec.OutOfMemory()};
-     }},
+     [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.foreignEnvelope.data(), w.foreignEnvelope.size(), out); },
+     &World::plain, 8},
     {"EncryptText",
-     [](World& w) {
-         const EncryptTextResult result = EncryptText("some plain text", w.key, FORM_HTML_COMMENT);
-         return Outcome{result.outcome == EncryptTextOutcome::Encrypted && result.text,
-                        result.outcome == EncryptTextOutcome::OutOfMemory && !result.text};
-     }},
+     [](World& w, Buffer& out) { return EncryptText(HTML_PLAIN, w.key, FORM_HTML_COMMENT, SingleByteCodePage(), out); },
+     &World::html, 6},
     {"DecryptText",
-     [](World& w) {
-         const DecryptTextResult result = DecryptText(w.marked.c_str(), w.key);
-         return Outcome{result.outcome == DecryptTextOutcome::Decrypted &&
-                            std::strcmp(reinterpret_cast<const char*>(result.plaintext.data()),
-                                        "the marked plaintext") == 0,
-                        result.outcome == DecryptTextOutcome::OutOfMemory && !result.plaintext};
-     }},
+     [](World& w, Buffer& out) {
+         return DecryptText(reinterpret_cast<const char*>(w.marked.data()), w.marked.size(), w.key, out);
+     },
+     &World::markedPlain, 6},
     {"Base64Encode",
-     [](World& w) {
-         const Buffer encoded = Base64Encode(w.plain.data(), static_cast<std::uint32_t>(w.plain.size()), 72);
-         return Outcome{encoded && encoded.size() == w.base64.size(), !encoded};
-     }},
+     [](World& w, Buffer& out) { return Base64Encode(w.plain.data(), static_cast<std::uint32_t>(w.plain.size()), 72, out); },
+     &World::base64, 6},
     {"Base64Decode",
-     [](World& w) {
-         const Buffer decoded = Base64Decode(w.base64.c_str());
-         return Outcome{decoded && SameBytes(decoded, decoded.size(), w.plain), !decoded};
-     }},
+     [](World& w, Buffer& out) { return Base64Decode(reinterpret_cast<const char*>(w.base64.data()), w.base64.size(), out); },
+     &World::plain, 6},
 };
 
-// With no failure injected: the key still encrypts, a fresh key of its text
-// reads the result, and its bytes are the ones its text gives. Problems are
-// returned rather than asserted, since a recorded failure allocates and would
-// blur the leak count.
-const char* KeyProblem(World& w, const Scenario& scenario)
+// With no failure injected: the key still encrypts, and a fresh key of its
+// text has its bytes and reads the result. Only a replaced key may have been
+// emptied, and it must take its text again. Problems are returned, not
+// asserted: a recorded failure allocates and would blur the leak count.
+const char* KeyProblem(World& w, bool replacing)
 {
-    const bool replacing = std::strcmp(scenario.name, "SetKeyText") == 0;
-    if (!w.key.HasKeyBytes()) {
-        // Only SetKeyText may leave the key empty, and it must then take a key again.
-        if (!replacing)
-            return "the key lost its bytes";
-        w.key.SetKeyText(w.keyText);
-    }
-    // A new key text has no schedule until it is built; any other key keeps one.
-    if (!w.key.HasSchedule()) {
-        if (!replacing)
-            return "the key lost its schedule";
-        if (w.key.BuildSchedule(6) != STATUS_OK)
-            return "the replaced key cannot be scheduled";
-    }
+    const std::size_t textLength = std::strlen(w.keyText);
+    if (!w.key.HasKeyBytes() && (!replacing || LoadKeyText(w.key, w.keyText, textLength) != Status::Ok))
+        return "the key lost its bytes";
+    if (!w.key.HasSchedule())
+        return "the key lost its schedule";
     RijndaelKey fresh;
-    fresh.SetKeyText(w.keyText);
-    if (fresh.Nk() != w.key.Nk() ||
-        std::memcmp(fresh.KeyBytes(), w.key.KeyBytes(), 4 * static_cast<std::size_t>(fresh.Nk())) != 0)
+    LoadKeyText(fresh, w.keyText, textLength);
+    if (fresh.Nk() != w.key.Nk() || std::memcmp(fresh.KeyBytes(), w.key.KeyBytes(), 4 * static_cast<std::size_t>(fresh.Nk())) != 0)
         return "the key bytes changed";
-
-    const Bytes sealed = Seal(w.key, w.plain);
-    if (sealed.empty())
+    Buffer sealed, opened;
+    if (EncryptEnvelope(w.key, w.plain.data(), w.plain.size(), sealed) != Status::Ok)
         return "the key no longer encrypts";
-    EnvelopeCodec codec;
-    codec.BindKey(fresh);
-    std::int32_t length = -1;
-    const Buffer opened = codec.DecryptEnvelope(sealed.data(), static_cast<std::int32_t>(sealed.size()), length);
-    if (!opened || Bytes(opened.begin(), opened.begin() + length) != w.plain)
+    if (DecryptEnvelope(fresh, sealed.data(), sealed.size(), opened) != Status::Ok || !Same(opened, w.plain))
         return "a fresh key of the same text cannot read what the key encrypts";
     return nullptr;
 }
@@ -196,23 +122,30 @@ TEST_P(AllocationFailure, EveryAllocationFailsCleanly)
     bool completed = false;
     for (long failAt = 0; failAt < 50 && !completed; ++failAt) {
         const long before = liveAllocations;
-        Outcome outcome{};
+        Status status = Status::Ok;
+        bool right = false;
         const char* problem = nullptr;
         {
             World world;
+            Buffer out;
+            const bool replacing = std::strcmp(scenario.name, "LoadKeyText") == 0;
             allocationsUntilFailure = failAt;
-            outcome = scenario.run(world);
+            status = scenario.run(world, out);
             completed = allocationsUntilFailure > 0;  // the call needed fewer allocations than failAt
             allocationsUntilFailure = -1;
-            problem = KeyProblem(world, scenario);
+            if (status == Status::Ok)
+                right = (!scenario.expected || Same(out, world.*scenario.expected)) && world.key.Nb() == scenario.nb;
+            else  // a key is replaced whole or emptied, never half set
+                right = !out && !(replacing && world.key.HasKeyBytes());
+            problem = KeyProblem(world, replacing);
         }
-        EXPECT_EQ(before, liveAllocations) << scenario.name << " leaked at allocation " << failAt;
-        EXPECT_TRUE(outcome.succeeded != outcome.outOfMemory)
-            << scenario.name << " at allocation " << failAt << ": neither its result nor its failure";
-        if (completed) {
-            EXPECT_TRUE(outcome.succeeded) << scenario.name;
-        }
-        EXPECT_EQ(nullptr, problem) << scenario.name << " at allocation " << failAt << ": " << problem;
+        const long leaked = liveAllocations - before;  // before anything is recorded
+        SCOPED_TRACE(testing::Message() << "failing allocation " << failAt);
+        EXPECT_EQ(0, leaked);
+        EXPECT_TRUE(status == Status::Ok || status == Status::NoMemory) << static_cast<int>(status);
+        EXPECT_TRUE(right);
+        EXPECT_TRUE(!completed || status == Status::Ok);
+        EXPECT_EQ(nullptr, problem) << problem;
     }
     EXPECT_TRUE(completed) << "more than 50 allocations in one call";
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "status.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -28,20 +30,22 @@ std::string TooLarge(const std::string& name, const char* what, std::size_t limi
 
 // Capacity for at least `needed` bytes plus the trailing zero, keeping the
 // first `used` bytes; the old allocation is wiped as it is released.
-bool Reserve(Buffer& buffer, std::size_t used, std::size_t needed)
+Status Reserve(Buffer& buffer, std::size_t used, std::size_t needed)
 {
     if (buffer && buffer.size() > needed)
-        return true;
+        return Status::Ok;
+    if (needed == SIZE_MAX)
+        return Status::TooLarge;  // no room for the trailing zero
     std::size_t capacity = buffer ? buffer.size() : std::max(FIRST_CHUNK, needed + 1);
     while (capacity <= needed)
         capacity = capacity > SIZE_MAX / 2 ? needed + 1 : capacity * 2;
     Buffer larger = Buffer::Allocate(capacity);
     if (!larger)
-        return false;
+        return Status::NoMemory;
     if (used)
         std::memcpy(larger.data(), buffer.data(), used);
     buffer = std::move(larger);
-    return true;
+    return Status::Ok;
 }
 
 // Reads until end of file, at most limit + 1 bytes so that "too large" is known.
@@ -52,7 +56,10 @@ ReadResult ReadStream(std::FILE* stream, std::size_t expected, std::size_t limit
     for (;;) {
         // One byte beyond the expected size tells end of file from growth.
         const std::size_t wanted = used <= expected ? expected + 1 : used + FIRST_CHUNK;
-        if (!Reserve(input.bytes, used, std::min(wanted, limit + 1)))
+        const Status reserved = Reserve(input.bytes, used, std::min(wanted, limit + 1));
+        if (reserved == Status::TooLarge)
+            return {std::nullopt, TooLarge(input.name, what, limit)};
+        if (reserved != Status::Ok)
             return {std::nullopt, "out of memory reading " + input.name};
         const std::size_t room = input.bytes.size() - 1 - used;
         const std::size_t got = std::fread(input.bytes.data() + used, 1, room, stream);
@@ -73,6 +80,9 @@ ReadResult ReadStream(std::FILE* stream, std::size_t expected, std::size_t limit
 
 ReadResult ReadInput(const std::optional<std::string>& path, std::size_t limit, const char* what)
 {
+    // The buffer holds one byte beyond the limit, which tells end of file
+    // from growth, and the trailing zero: on 32-bit hosts that caps the limit.
+    limit = std::min(limit, SIZE_MAX - 2);
     if (IsStandardStream(path))
         return ReadStream(stdin, 0, limit, InputBytes{{}, "standard input"}, what);
 

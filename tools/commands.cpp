@@ -6,24 +6,36 @@
 #include <limits>
 
 #include "envelope.h"
+#include "key_text.h"
 #include "message_report.h"
 #include "messages.h"
 #include "text_forms.h"
 
+#ifdef _WIN32
+#include "ansi_code_page.h"
+#endif
+
 namespace zarnocrypt::cli {
 namespace {
 
-constexpr std::size_t LARGEST_ENVELOPE = std::numeric_limits<std::int32_t>::max();
 // Lengths and counts of the formats are 32-bit; marked text is no exception.
 constexpr std::size_t LARGEST_TEXT = std::numeric_limits<std::uint32_t>::max() - 1;
-constexpr std::int32_t DEFAULT_BLOCK_LENGTH = 6;
+constexpr char OUT_OF_MEMORY[] = "out of memory";
 
-// Largest L with 8 + B·ceil((L + 3) / B) <= INT32_MAX.
 std::size_t LargestPlaintext(const RijndaelKey& key) noexcept
 {
-    const std::size_t blockSize = 4 * static_cast<std::size_t>(key.HasSchedule() ? key.Nb() : DEFAULT_BLOCK_LENGTH);
-    const std::size_t blocks = (LARGEST_ENVELOPE - ENVELOPE_HEADER_SIZE) / blockSize;
-    return blocks * blockSize - ENVELOPE_MAGIC_SIZE;
+    return MaxPlaintextLength(key.HasSchedule() ? key.Nb() : DEFAULT_BLOCK_LENGTH);
+}
+
+// Narrow text on Windows is in the ANSI code page, where a byte may start a
+// double-byte character; elsewhere every byte is a character.
+const CodePage& TextCodePage() noexcept
+{
+#ifdef _WIN32
+    return AnsiCodePage();
+#else
+    return SingleByteCodePage();
+#endif
 }
 
 CommandResult Failure(std::string message)
@@ -65,25 +77,24 @@ std::string ZeroByteProblem(const InputBytes& input)
            "): text commands take text; use encrypt-bytes or decrypt-bytes for binary data";
 }
 
+// Out of memory is said as such; every other refusal in the component's words.
+CommandResult Refusal(Status status, const char* message)
+{
+    return Failure(status == Status::NoMemory ? OUT_OF_MEMORY : message);
+}
+
 CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options)
 {
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
-    EncryptTextResult result = EncryptText(AsText(input), key, options);
-    Buffer output;
-    switch (result.outcome) {
-    case EncryptTextOutcome::Failed:
-        return Failure(MSG_CANNOT_ENCRYPT);
-    case EncryptTextOutcome::OutOfMemory:
-        return Failure("out of memory");
-    case EncryptTextOutcome::AlreadyMarked:
-        output = WithLineFeed(input.bytes.data(), input.bytes.size());
-        break;
-    case EncryptTextOutcome::Encrypted:
-        output = WithLineFeed(result.text.data(), result.text.size());
-        break;
-    }
-    return output ? Success(std::move(output)) : Failure("out of memory");
+    // The input holds no zero byte and is followed by one (ReadInput).
+    Buffer marked;
+    const Status status = EncryptText(AsText(input), key, options, TextCodePage(), marked);
+    if (status != Status::Ok && status != Status::AlreadyMarked)
+        return Refusal(status, MSG_CANNOT_ENCRYPT);
+    const Buffer& text = status == Status::Ok ? marked : input.bytes;
+    Buffer output = WithLineFeed(text.data(), text.size());
+    return output ? Success(std::move(output)) : Failure(OUT_OF_MEMORY);
 }
 
 std::size_t WithoutLineEnds(const std::uint8_t* text, std::size_t size)
@@ -99,55 +110,38 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
         return Failure(std::move(problem));
     // Line ends after the end marker are ignored (the tool's own output ends
     // with one), but unmarked input goes back exactly as it came.
-    std::uint8_t* text = input.bytes.data();
-    const std::size_t end = WithoutLineEnds(text, input.bytes.size());
-    const std::uint8_t saved = text[end];
-    text[end] = 0;
-    DecryptTextResult result = DecryptText(AsText(input), key);
-    text[end] = saved;
-
-    switch (result.outcome) {
-    case DecryptTextOutcome::NotMarked:
-        return Success(std::move(input.bytes));
-    case DecryptTextOutcome::Damaged:
-        return Failure(MSG_CODE_DAMAGED);
-    case DecryptTextOutcome::NoKey:
-        return Failure(MSG_KEY_NOT_SET);
-    case DecryptTextOutcome::Failed:
-        return Failure(MSG_CANNOT_DECRYPT);
-    case DecryptTextOutcome::OutOfMemory:
-        return Failure("out of memory");
-    case DecryptTextOutcome::Decrypted:
+    const std::size_t end = WithoutLineEnds(input.bytes.data(), input.bytes.size());
+    Buffer plaintext;
+    switch (const Status status = DecryptText(AsText(input), end, key, plaintext)) {
+    case Status::Ok:
         break;
+    case Status::NotMarked:
+        return Success(std::move(input.bytes));
+    case Status::Damaged:
+        return Failure(MSG_CODE_DAMAGED);
+    case Status::NoKey:
+        return Failure(MSG_KEY_NOT_SET);
+    default:
+        return Refusal(status, MSG_CANNOT_DECRYPT);
     }
     // The plaintext as a string: up to its first zero byte, as Decrypt returns it.
-    const std::uint8_t* plaintext = result.plaintext.data();
-    const std::uint8_t* zero = std::find(plaintext, plaintext + result.length, 0);
-    result.plaintext.Shrink(static_cast<std::size_t>(zero - plaintext));
-    return Success(std::move(result.plaintext));
+    const std::uint8_t* zero = std::find(plaintext.begin(), plaintext.end(), 0);
+    plaintext.Shrink(static_cast<std::size_t>(zero - plaintext.begin()));
+    return Success(std::move(plaintext));
 }
 
 CommandResult EncryptBytesCommand(InputBytes& input, RijndaelKey& key)
 {
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    // The input limit keeps the size within int32; an empty input still has a
-    // non-null pointer and becomes an envelope of length 0.
-    Buffer envelope = codec.EncryptEnvelope(input.bytes.data(), static_cast<std::int32_t>(input.bytes.size()));
-    return envelope ? Success(std::move(envelope)) : Failure(MSG_CANNOT_ENCRYPT);
+    Buffer envelope;
+    const Status status = EncryptEnvelope(key, input.bytes.data(), input.bytes.size(), envelope);
+    return status == Status::Ok ? Success(std::move(envelope)) : Refusal(status, MSG_CANNOT_ENCRYPT);
 }
 
 CommandResult DecryptBytesCommand(InputBytes& input, RijndaelKey& key)
 {
-    EnvelopeCodec codec;
-    codec.BindKey(key);
-    std::int32_t length = 0;
-    Buffer plaintext =
-        codec.DecryptEnvelope(input.bytes.data(), static_cast<std::int32_t>(input.bytes.size()), length);
-    if (!plaintext)
-        return Failure(MSG_CANNOT_DECRYPT);
-    plaintext.Shrink(static_cast<std::size_t>(length));
-    return Success(std::move(plaintext));
+    Buffer plaintext;
+    const Status status = DecryptEnvelope(key, input.bytes.data(), input.bytes.size(), plaintext);
+    return status == Status::Ok ? Success(std::move(plaintext)) : Refusal(status, MSG_CANNOT_DECRYPT);
 }
 
 }  // namespace
@@ -162,7 +156,7 @@ std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept
     case Command::EncryptBytes:
         return LargestPlaintext(key);
     case Command::DecryptBytes:
-        return LARGEST_ENVELOPE;
+        return ENVELOPE_MAX_SIZE;
     case Command::Decrypt:
     case Command::Inspect:
         break;
@@ -196,7 +190,7 @@ CommandResult RunCommand(Command command, InputBytes& input, RijndaelKey& key)
     const std::string report = InspectMessage(input.bytes.data(), input.bytes.size(), key);
     Buffer output = Buffer::Allocate(report.size());
     if (!output)
-        return Failure("out of memory");
+        return Failure(OUT_OF_MEMORY);
     std::memcpy(output.data(), report.data(), report.size());
     return Success(std::move(output));
 }

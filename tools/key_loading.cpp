@@ -4,11 +4,10 @@
 #include <cstring>
 
 #include "byte_io.h"
+#include "key_text.h"
 
 namespace zarnocrypt::cli {
 namespace {
-
-constexpr std::int32_t SET_KEY_BLOCK_LENGTH = 6;
 
 // One line end, as editors and `echo` leave it, is not part of the key.
 std::size_t WithoutLineEnd(const std::uint8_t* text, std::size_t size)
@@ -22,10 +21,9 @@ std::size_t WithoutLineEnd(const std::uint8_t* text, std::size_t size)
     return size;
 }
 
-void SetKeyFromText(RijndaelKey& key, const char* text)
+std::string SetKeyFromText(RijndaelKey& key, const char* text, std::size_t length)
 {
-    key.SetKeyText(text);
-    key.BuildSchedule(SET_KEY_BLOCK_LENGTH);
+    return LoadKeyText(key, text, length) == Status::NoMemory ? "out of memory" : std::string();
 }
 
 }  // namespace
@@ -35,8 +33,8 @@ std::string LoadKey(const std::optional<std::string>& keyFile, RijndaelKey& key)
     if (!keyFile) {
         // The variable's own storage belongs to the environment; the key copy
         // inside RijndaelKey is what we own and wipe.
-        SetKeyFromText(key, std::getenv(KEY_ENVIRONMENT_VARIABLE));
-        return {};
+        const char* text = std::getenv(KEY_ENVIRONMENT_VARIABLE);
+        return SetKeyFromText(key, text, text != nullptr ? std::strlen(text) : 0);
     }
     ReadResult read = ReadInput(keyFile, KEY_FILE_LIMIT, "a key file");
     if (!read.input)
@@ -47,9 +45,7 @@ std::string LoadKey(const std::optional<std::string>& keyFile, RijndaelKey& key)
     // the key; refuse instead of using a weaker key than the file suggests.
     if (std::memchr(text.data(), 0, length) != nullptr)
         return "key file " + *keyFile + " holds a zero byte; a key text cannot contain one";
-    text.data()[length] = 0;
-    SetKeyFromText(key, reinterpret_cast<const char*>(text.data()));
-    return {};
+    return SetKeyFromText(key, reinterpret_cast<const char*>(text.data()), length);
 }
 
 }  // namespace zarnocrypt::cli

@@ -12,10 +12,10 @@ namespace zarnocrypt::cli {
 inline constexpr const char* KEY_ENVIRONMENT_VARIABLE = "ZARNOCRYPT_KEY";
 inline constexpr std::size_t KEY_FILE_LIMIT = 64 * 1024;
 
-// Sets key from the key text as SetKey does (SetKeyText, then a schedule for
-// 192-bit blocks). No key file and no variable, or an empty text, leaves the
-// key Empty: the commands report that themselves. Empty result on success,
-// else the message (unreadable key file, or a zero byte in it).
+// Sets key from the key text as SetKey does. No key file and no variable, or
+// an empty text, leaves the key Empty: the commands report that themselves.
+// Empty result on success, else the message (unreadable key file, a zero
+// byte in it, or no memory for the key).
 std::string LoadKey(const std::optional<std::string>& keyFile, RijndaelKey& key);
 
 }  // namespace zarnocrypt::cli

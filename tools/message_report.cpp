@@ -1,6 +1,5 @@
 #include "message_report.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "base64.h"
@@ -12,7 +11,6 @@
 namespace zarnocrypt::cli {
 namespace {
 
-constexpr std::size_t START_MARKER_SIZE = sizeof START_MARKER - 1;
 constexpr std::size_t TYPE_LETTER_OFFSET = START_MARKER_SIZE;
 
 // Where a text stands against the rules of Decrypt: marked texts end with the
@@ -27,10 +25,10 @@ Marking FindMarking(std::string_view text)
 {
     if (text.size() < START_MARKER_SIZE)
         return {false, {}, "shorter than the start marker"};
-    const std::size_t end = text.find(END_MARKER, START_MARKER_SIZE);
-    if (end == std::string_view::npos)
+    const std::size_t end = FindEndMarker(text.data(), text.size());
+    if (end == text.size())
         return {false, {}, "no end marker \"" + std::string(END_MARKER) + "\""};
-    if (end + std::strlen(END_MARKER) != text.size())
+    if (end + END_MARKER_SIZE != text.size())
         return {false, {}, "text follows the first end marker"};
     const std::size_t bodyStart = TYPE_LETTER_OFFSET + 1;
     return {true, end > bodyStart ? text.substr(bodyStart, end - bodyStart) : std::string_view(), {}};
@@ -96,9 +94,8 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
                 Quoted(text[TYPE_LETTER_OFFSET]) + ", not \"" + std::string(1, TYPE_LETTER) + "\"; " + damaged);
         return;
     }
-    const std::string bodyText(body);
-    const Buffer envelope = Base64Decode(bodyText.c_str());
-    if (!envelope) {
+    Buffer envelope;
+    if (Base64Decode(body.data(), body.size(), envelope) != Status::Ok) {
         AddLine(report, "body", "could not be decoded: out of memory");
         return;
     }
@@ -113,8 +110,9 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
 // A binary envelope is told from other bytes by its header's word counts.
 bool LooksLikeEnvelope(const std::uint8_t* bytes, std::size_t size)
 {
-    const auto validWords = [](std::uint8_t words) { return words == 4 || words == 6 || words == 8; };
-    return size > ENVELOPE_HEADER_SIZE && validWords(bytes[4]) && validWords(bytes[5]);
+    EnvelopeHeader header;
+    ParseEnvelopeHeader(bytes, size, header);  // the fields are read whenever there are 8 bytes
+    return size > ENVELOPE_HEADER_SIZE && IsWordCount(header.blockLength) && IsWordCount(header.keyLength);
 }
 
 }  // namespace

@@ -1,144 +1,97 @@
 #include "cipher_path.h"
 
-#include <atomic>
+#include <array>
+#include <iterator>
 
-#include "cpu_features.h"
+#include "cipher_implementations.h"
 #include "rijndael_key.h"
-#include "rijndael_state.h"
+#include "rijndael_reference.h"
 
 namespace zarnocrypt {
 
 namespace {
 
-constexpr int NOT_CHOSEN = -1;
+using namespace cipher_paths;
 
-// Detected once; a forced path overrides it. Relaxed atomics: any thread may
-// read the choice, and every value it can see is a valid path.
-std::atomic<int> g_forced{NOT_CHOSEN};
-
-const CpuFeatures& Features() noexcept
+// Only a scheduled key has round keys to read.
+template <BlocksFunction RUN>
+void Scheduled(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    static const CpuFeatures features = DetectCpuFeatures();
-    return features;
+    if (count != 0 && key.HasSchedule())
+        RUN(key, blocks, count);
 }
 
-CipherPath Fastest() noexcept
+template <void (*BLOCK)(const RijndaelKey&, std::uint8_t*) noexcept>
+void EachBlock(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    static const CipherPath fastest = [] {
-        for (CipherPath path : {CipherPath::Avx512Vaes, CipherPath::Avx2Vaes, CipherPath::Ssse3Aesni})
-            if (CipherPathMissing(path) == nullptr)
-                return path;
-        return CipherPath::Portable;
-    }();
-    return fastest;
-}
-
-void ReferenceBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count, bool encrypt) noexcept
-{
-    RijndaelState state;
-    state.SetBlockLength(key.Nb());
-    state.AttachKey(key);
     const std::size_t blockBytes = 4 * static_cast<std::size_t>(key.Nb());
-    for (std::size_t i = 0; i < count; ++i) {
-        state.SetBlock(blocks + i * blockBytes);
-        if (encrypt)
-            state.EncryptBlock();
-        else
-            state.DecryptBlock();
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        BLOCK(key, blocks + i * blockBytes);
+}
+
+bool Anywhere(const CpuFeatures&) noexcept { return true; }
+
+#if ZARNOCRYPT_X86
+bool HasAesni(const CpuFeatures& cpu) noexcept { return cpu.ssse3 && cpu.aesni; }
+bool HasAvx2Vaes(const CpuFeatures& cpu) noexcept { return cpu.avx2 && cpu.vaes && cpu.aesni; }
+bool HasAvx512Vaes(const CpuFeatures& cpu) noexcept { return cpu.avx512vbmi && cpu.vaes && cpu.aesni; }
+#endif
+
+struct Candidate {
+    bool (*runsOn)(const CpuFeatures&) noexcept;
+    CipherImplementation implementation;
+};
+
+// Best first. The portable one runs anywhere, so the reference is never chosen.
+constexpr Candidate CANDIDATES[] = {
+#if ZARNOCRYPT_X86
+    {HasAvx512Vaes, {"avx512-vaes", true, Scheduled<VaesAvx512Encrypt>, Scheduled<VaesAvx512Decrypt>}},
+    {HasAvx2Vaes, {"avx2-vaes", true, Scheduled<VaesAvx2Encrypt>, Scheduled<VaesAvx2Decrypt>}},
+    {HasAesni, {"ssse3-aesni", true, Scheduled<AesniEncrypt>, Scheduled<AesniDecrypt>}},
+#endif
+    {Anywhere, {"portable", false, Scheduled<PortableEncrypt>, Scheduled<PortableDecrypt>}},
+    {Anywhere, {"reference", false, Scheduled<EachBlock<EncryptBlock>>, Scheduled<EachBlock<DecryptBlock>>}},
+};
+
+struct Available {
+    std::array<CipherImplementation, std::size(CANDIDATES)> list{};
+    std::size_t count = 0;
+};
+
+// Detected once; the answer cannot change while the process runs.
+const Available& Table() noexcept
+{
+    static const Available available = [] {
+        const CpuFeatures cpu = DetectCpuFeatures();
+        Available table;
+        for (const Candidate& candidate : CANDIDATES)
+            if (candidate.runsOn(cpu))
+                table.list[table.count++] = candidate.implementation;
+        return table;
+    }();
+    return available;
 }
 
 }  // namespace
 
-const char* CipherPathName(CipherPath path) noexcept
+std::span<const CipherImplementation> AvailableImplementations() noexcept
 {
-    switch (path) {
-    case CipherPath::Reference:
-        return "reference";
-    case CipherPath::Portable:
-        return "portable";
-    case CipherPath::Ssse3Aesni:
-        return "ssse3-aesni";
-    case CipherPath::Avx2Vaes:
-        return "avx2-vaes";
-    case CipherPath::Avx512Vaes:
-        return "avx512-vaes";
-    }
-    return "unknown";
+    return {Table().list.data(), Table().count};
 }
 
-const char* CipherPathMissing(CipherPath path) noexcept
+const CipherImplementation& ChosenImplementation() noexcept
 {
-    const CpuFeatures& cpu = Features();
-    switch (path) {
-    case CipherPath::Reference:
-    case CipherPath::Portable:
-        return nullptr;
-    case CipherPath::Ssse3Aesni:
-        return cpu.ssse3 && cpu.aesni ? nullptr : "no SSSE3 or AES-NI";
-    case CipherPath::Avx2Vaes:
-        return cpu.avx2 && cpu.vaes && cpu.aesni ? nullptr : "no AVX2 or VAES, or no OS support for YMM state";
-    case CipherPath::Avx512Vaes:
-        return cpu.avx512vbmi && cpu.vaes && cpu.aesni
-                   ? nullptr
-                   : "no AVX-512 BW/VBMI or VAES, or no OS support for ZMM state";
-    }
-    return "unknown path";
-}
-
-CipherPath ActiveCipherPath() noexcept
-{
-    const int forced = g_forced.load(std::memory_order_relaxed);
-    return forced == NOT_CHOSEN ? Fastest() : static_cast<CipherPath>(forced);
-}
-
-bool SetCipherPath(CipherPath path) noexcept
-{
-    if (CipherPathMissing(path) != nullptr)
-        return false;
-    g_forced.store(static_cast<int>(path), std::memory_order_relaxed);
-    return true;
-}
-
-void ResetCipherPath() noexcept
-{
-    g_forced.store(NOT_CHOSEN, std::memory_order_relaxed);
+    return Table().list[0];
 }
 
 void EncryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    if (count == 0 || !key.HasSchedule())
-        return;
-    switch (ActiveCipherPath()) {
-    case CipherPath::Reference:
-        return ReferenceBlocks(key, blocks, count, true);
-    case CipherPath::Portable:
-        return cipher_paths::PortableEncrypt(key, blocks, count);
-    case CipherPath::Ssse3Aesni:
-        return cipher_paths::AesniEncrypt(key, blocks, count);
-    case CipherPath::Avx2Vaes:
-        return cipher_paths::VaesAvx2Encrypt(key, blocks, count);
-    case CipherPath::Avx512Vaes:
-        return cipher_paths::VaesAvx512Encrypt(key, blocks, count);
-    }
+    ChosenImplementation().encrypt(key, blocks, count);
 }
 
 void DecryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    if (count == 0 || !key.HasSchedule())
-        return;
-    switch (ActiveCipherPath()) {
-    case CipherPath::Reference:
-        return ReferenceBlocks(key, blocks, count, false);
-    case CipherPath::Portable:
-        return cipher_paths::PortableDecrypt(key, blocks, count);
-    case CipherPath::Ssse3Aesni:
-        return cipher_paths::AesniDecrypt(key, blocks, count);
-    case CipherPath::Avx2Vaes:
-        return cipher_paths::VaesAvx2Decrypt(key, blocks, count);
-    case CipherPath::Avx512Vaes:
-        return cipher_paths::VaesAvx512Decrypt(key, blocks, count);
-    }
+    ChosenImplementation().decrypt(key, blocks, count);
 }
 
 }  // namespace zarnocrypt

@@ -1,58 +1,36 @@
-// Which implementation of the block cipher transforms the envelope's blocks.
+// The implementations of the block cipher that transform the envelope's blocks.
 //
-// Every path gives the reference cipher's output bit for bit. The best path
-// that the processor and the operating system support is chosen once; tests
-// and the benchmark may force another.
+// Every implementation gives the reference cipher's bytes. The table holds
+// those that this processor, operating system and build can run, best first;
+// the envelope uses the first. Tests and the benchmark call each directly.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace zarnocrypt {
 
 class RijndaelKey;
 
-enum class CipherPath {
-    Reference,    // the byte-oriented cipher of rijndael_state.cpp, block by block
-    Portable,     // rows as 64-bit words, table-driven S-box
-    Ssse3Aesni,   // AES round instructions on 128-bit registers (constant-time)
-    Avx2Vaes,     // the same on 256-bit registers (constant-time)
-    Avx512Vaes,   // 512-bit registers, byte permutes by vpermb (constant-time)
+// count blocks of 4·Nb bytes in place, with the key's scheduled Nb; a key
+// without a schedule leaves them as they are.
+using BlocksFunction = void (*)(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
+
+struct CipherImplementation {
+    const char* name;   // "avx512-vaes", "avx2-vaes", "ssse3-aesni", "portable" or "reference"
+    bool constantTime;  // no table read, address or branch depends on the data or the key
+    BlocksFunction encrypt;
+    BlocksFunction decrypt;
 };
 
-inline constexpr CipherPath ALL_CIPHER_PATHS[] = {
-    CipherPath::Reference, CipherPath::Portable, CipherPath::Ssse3Aesni,
-    CipherPath::Avx2Vaes, CipherPath::Avx512Vaes,
-};
+// Those that can run here, best first; the reference is always there, last.
+std::span<const CipherImplementation> AvailableImplementations() noexcept;
 
-// "reference", "portable", "ssse3-aesni", "avx2-vaes", "avx512-vaes".
-const char* CipherPathName(CipherPath path) noexcept;
+// The first available: what the envelope uses.
+const CipherImplementation& ChosenImplementation() noexcept;
 
-// Null when the path can run here, else what the processor or system lacks.
-const char* CipherPathMissing(CipherPath path) noexcept;
-
-// The path in use: the forced one, or the fastest available.
-CipherPath ActiveCipherPath() noexcept;
-
-// For tests and benchmarks: forces an available path (false, and nothing
-// changes, for one that is not); ResetCipherPath returns to the fastest.
-bool SetCipherPath(CipherPath path) noexcept;
-void ResetCipherPath() noexcept;
-
-// count blocks of 4·Nb bytes in place, with the key's scheduled Nb.
 void EncryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
 void DecryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-
-// The paths themselves; each expects a scheduled key and its own CPU features.
-namespace cipher_paths {
-void PortableEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void PortableDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void AesniEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void AesniDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void VaesAvx2Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void VaesAvx2Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void VaesAvx512Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void VaesAvx512Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-}  // namespace cipher_paths
 
 }  // namespace zarnocrypt

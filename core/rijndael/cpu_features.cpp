@@ -1,12 +1,12 @@
 #include "cpu_features.h"
 
-#if defined(__i386__) || defined(__x86_64__)
+#if ZARNOCRYPT_X86
 #include <cpuid.h>
 #endif
 
 namespace zarnocrypt {
 
-#if defined(__i386__) || defined(__x86_64__)
+#if ZARNOCRYPT_X86
 
 namespace {
 

@@ -2,6 +2,14 @@
 // operating system saves the wider registers that some of them use.
 #pragma once
 
+// The accelerated implementations and their detection exist only on x86;
+// elsewhere their files compile to nothing and the table offers none of them.
+#if defined(__i386__) || defined(__x86_64__)
+#define ZARNOCRYPT_X86 1
+#else
+#define ZARNOCRYPT_X86 0
+#endif
+
 namespace zarnocrypt {
 
 struct CpuFeatures {

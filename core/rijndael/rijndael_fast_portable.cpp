@@ -4,8 +4,9 @@
 // InvMixColumns work on all columns at once, and AddRoundKey is one XOR per row.
 #include <cstring>
 
-#include "cipher_path.h"
+#include "cipher_implementations.h"
 #include "rijndael_key.h"
+#include "rijndael_nb.h"
 #include "rijndael_path_schedule.h"
 #include "rijndael_tables.h"
 
@@ -43,8 +44,6 @@ inline Word Times4(Word x) noexcept
     return ((x & 0x3F3F3F3F3F3F3F3Full) << 2) ^ ((bit7 - (bit7 >> 7)) & (REDUCTION << 1)) ^
            ((bit6 - (bit6 >> 6)) & REDUCTION);
 }
-
-constexpr int ShiftOffset(int row, int nb) { return (nb > 6 && row >= 2) ? row + 1 : row; }
 
 inline Word Byte(Word row, int column) noexcept
 {
@@ -129,52 +128,43 @@ inline void InvMixColumns(State& s) noexcept
     MixColumns(s);
 }
 
-template <int NB, int N>
-void EncryptGroup(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
+// The linear part of a middle round and its round key: MixColumns then the
+// key, or, undoing it, the key then InvMixColumns.
+template <bool DECRYPT>
+inline void MixAndAddKey(State& s, const std::uint8_t* roundKey) noexcept
 {
-    constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
-    State s[N];
-#pragma GCC unroll 4
-    for (int b = 0; b < N; ++b) {
-        s[b] = Load<NB>(blocks + b * 4 * NB);
-        AddRoundKey(s[b], rows);
-    }
-    for (std::int32_t round = 1; round < nr; ++round)
-#pragma GCC unroll 4
-        for (int b = 0; b < N; ++b) {
-            SubBytesShiftRows<NB, false>(s[b]);
-            MixColumns(s[b]);
-            AddRoundKey(s[b], rows + ROUND_BYTES * round);
-        }
-#pragma GCC unroll 4
-    for (int b = 0; b < N; ++b) {
-        SubBytesShiftRows<NB, false>(s[b]);
-        AddRoundKey(s[b], rows + ROUND_BYTES * nr);
-        Store<NB>(s[b], blocks + b * 4 * NB);
+    if constexpr (DECRYPT) {
+        AddRoundKey(s, roundKey);
+        InvMixColumns(s);
+    } else {
+        MixColumns(s);
+        AddRoundKey(s, roundKey);
     }
 }
 
-template <int NB, int N>
-void DecryptGroup(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
+// N blocks side by side. Decryption runs the same steps inverted, with the
+// round keys taken from the last.
+template <int NB, int N, bool DECRYPT>
+void Group(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
 {
     constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
+    const auto roundKey = [&](std::int32_t step) { return rows + ROUND_BYTES * (DECRYPT ? nr - step : step); };
     State s[N];
 #pragma GCC unroll 4
     for (int b = 0; b < N; ++b) {
         s[b] = Load<NB>(blocks + b * 4 * NB);
-        AddRoundKey(s[b], rows + ROUND_BYTES * nr);
-        SubBytesShiftRows<NB, true>(s[b]);
+        AddRoundKey(s[b], roundKey(0));
     }
-    for (std::int32_t round = nr - 1; round >= 1; --round)
+    for (std::int32_t step = 1; step < nr; ++step)
 #pragma GCC unroll 4
         for (int b = 0; b < N; ++b) {
-            AddRoundKey(s[b], rows + ROUND_BYTES * round);
-            InvMixColumns(s[b]);
-            SubBytesShiftRows<NB, true>(s[b]);
+            SubBytesShiftRows<NB, DECRYPT>(s[b]);
+            MixAndAddKey<DECRYPT>(s[b], roundKey(step));
         }
 #pragma GCC unroll 4
     for (int b = 0; b < N; ++b) {
-        AddRoundKey(s[b], rows);
+        SubBytesShiftRows<NB, DECRYPT>(s[b]);
+        AddRoundKey(s[b], roundKey(nr));
         Store<NB>(s[b], blocks + b * 4 * NB);
     }
 }
@@ -184,37 +174,23 @@ void AllBlocks(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks, 
 {
     std::size_t i = 0;
     for (; i + INTERLEAVE <= count; i += INTERLEAVE)
-        DECRYPT ? DecryptGroup<NB, INTERLEAVE>(rows, nr, blocks + i * 4 * NB)
-                : EncryptGroup<NB, INTERLEAVE>(rows, nr, blocks + i * 4 * NB);
+        Group<NB, INTERLEAVE, DECRYPT>(rows, nr, blocks + i * 4 * NB);
     for (; i < count; ++i)
-        DECRYPT ? DecryptGroup<NB, 1>(rows, nr, blocks + i * 4 * NB)
-                : EncryptGroup<NB, 1>(rows, nr, blocks + i * 4 * NB);
-}
-
-template <bool DECRYPT>
-void Dispatch(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
-{
-    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
-    switch (key.Nb()) {
-    case 4:
-        return AllBlocks<4, DECRYPT>(rows, key.Nr(), blocks, count);
-    case 6:
-        return AllBlocks<6, DECRYPT>(rows, key.Nr(), blocks, count);
-    default:
-        return AllBlocks<8, DECRYPT>(rows, key.Nr(), blocks, count);
-    }
+        Group<NB, 1, DECRYPT>(rows, nr, blocks + i * 4 * NB);
 }
 
 }  // namespace
 
 void PortableEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    Dispatch<false>(key, blocks, count);
+    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(rows, key.Nr(), blocks, count); });
 }
 
 void PortableDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    Dispatch<true>(key, blocks, count);
+    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(rows, key.Nr(), blocks, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths

@@ -4,7 +4,6 @@
 
 #include "rijndael_path_schedule.h"
 #include "rijndael_tables.h"
-#include "status.h"
 
 namespace zarnocrypt {
 
@@ -33,55 +32,53 @@ std::int32_t RoundCount(std::int32_t nk, std::int32_t nb) noexcept
 
 }  // namespace
 
-std::int32_t RijndaelKey::SetKeyLength(std::int32_t bits) noexcept
+Status RijndaelKey::SetKeyLength(std::int32_t bits) noexcept
 {
     if (bits != 128 && bits != 192 && bits != 256)
-        return ERR_KEY_LENGTH;
+        return Status::KeyLength;
     nk_ = bits / 32;
-    return STATUS_OK;
+    return Status::Ok;
 }
 
-std::int32_t RijndaelKey::SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept
+Status RijndaelKey::SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept
 {
     keyBytes_.Reset();
     expandedKey_.Reset();
     pathSchedule_.Reset();
     if (bytes == nullptr) {
         nk_ = 4;
-        return STATUS_OK;
+        return Status::Ok;
     }
 
     const std::size_t size = 4 * static_cast<std::size_t>(nk_);
     keyBytes_ = Buffer::Allocate(size);
     if (!keyBytes_) {
         nk_ = 4;
-        return ERR_NO_MEMORY;
+        return Status::NoMemory;
     }
     const std::size_t given = n < 0 ? 0 : static_cast<std::size_t>(n);
     const std::size_t copied = given < size ? given : size;
     std::memcpy(keyBytes_.data(), bytes, copied);
     for (std::size_t i = copied; i < size; ++i)
         keyBytes_.data()[i] = tables::INVERSE_S_BOX[KEY_PAD_START + (i - copied)];
-    return STATUS_OK;
+    return Status::Ok;
 }
 
-void RijndaelKey::SetKeyText(const char* text) noexcept
+Status RijndaelKey::SetKeyText(const char* text) noexcept
 {
-    if (text == nullptr || text[0] == '\0') {
-        SetKeyBytes(nullptr, 0);
-        return;
-    }
+    if (text == nullptr || text[0] == '\0')
+        return SetKeyBytes(nullptr, 0);
     const std::size_t n = std::strlen(text);
     SetKeyLength(n >= 32 ? 256 : n < 24 ? 128 : 192);
     // Only the first 32 bytes are ever used, so the count may saturate.
     const std::int32_t count = n > 32 ? 32 : static_cast<std::int32_t>(n);
-    SetKeyBytes(reinterpret_cast<const std::uint8_t*>(text), count);
+    return SetKeyBytes(reinterpret_cast<const std::uint8_t*>(text), count);
 }
 
-std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
+Status RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
 {
     if (!keyBytes_)
-        return ERR_NO_KEY;
+        return Status::NoKey;
 
     const std::int32_t nb = ClampBlockLength(requested);
     const std::int32_t nr = RoundCount(nk_, nb);
@@ -92,7 +89,7 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     Buffer schedule = Buffer::Allocate(4 * columns);
     Buffer pathSchedule = Buffer::Allocate(path_schedule::Size(nr));
     if (!schedule || !pathSchedule)
-        return ERR_NO_MEMORY;
+        return Status::NoMemory;
 
     // Column i, row j lives at j·columns + i.
     std::uint8_t* w = schedule.data();
@@ -129,7 +126,7 @@ std::int32_t RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     nb_ = nb;
     nr_ = nr;
     path_schedule::Build(*this, pathSchedule_.data());
-    return STATUS_OK;
+    return Status::Ok;
 }
 
 const std::uint8_t* RijndaelKey::RoundKeyRow(std::int32_t round, std::int32_t row) const noexcept

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "buffer.h"
+#include "status.h"
 
 namespace zarnocrypt {
 
@@ -17,20 +18,22 @@ public:
     RijndaelKey(const RijndaelKey&) = delete;
     RijndaelKey& operator=(const RijndaelKey&) = delete;
 
-    // 128, 192 or 256 set Nk to bits / 32; anything else is ERR_KEY_LENGTH and changes nothing.
-    std::int32_t SetKeyLength(std::int32_t bits) noexcept;
+    // 128, 192 or 256 set Nk to bits / 32; anything else is KeyLength and changes nothing.
+    Status SetKeyLength(std::int32_t bits) noexcept;
 
     // Drops bytes and schedule, then takes 4·Nk bytes: the first n given bytes,
-    // padded from the inverse S-box at 0x43 when n is short. Null empties the key.
-    std::int32_t SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept;
+    // padded from the inverse S-box at 0x43 when n is short. Null empties the key;
+    // so does NoMemory.
+    Status SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept;
 
     // A key text: its byte length chooses Nk (<24: 128, <32: 192, else 256 bits);
-    // null or empty text empties the key.
-    void SetKeyText(const char* text) noexcept;
+    // null or empty text empties the key. NoMemory leaves it empty too.
+    Status SetKeyText(const char* text) noexcept;
 
     // Expands the key for the requested block length (clamped to 4, 6 or 8)
-    // and caches the schedule, replacing any previous one.
-    std::int32_t BuildSchedule(std::int32_t requested) noexcept;
+    // and caches the schedule, replacing any previous one. NoKey without key
+    // bytes; NoMemory keeps the previous schedule.
+    Status BuildSchedule(std::int32_t requested) noexcept;
 
     bool HasKeyBytes() const noexcept { return static_cast<bool>(keyBytes_); }
     bool HasSchedule() const noexcept { return static_cast<bool>(expandedKey_); }

@@ -4,13 +4,14 @@
 // Masked loads and stores cover units that are only partly used (Nb = 6) and
 // the last, partial unit. Constant-time: no tables, no data-dependent branches
 // or addresses.
-#include "cipher_path.h"
+#include "cipher_implementations.h"
 
-#if defined(__i386__) || defined(__x86_64__)
+#if ZARNOCRYPT_X86
 
 #include <immintrin.h>
 
 #include "rijndael_key.h"
+#include "rijndael_nb.h"
 #include "rijndael_path_schedule.h"
 #include "rijndael_vector_layout.h"
 
@@ -111,49 +112,18 @@ ZARNOCRYPT_AVX512 void AllBlocks(const std::uint8_t* keys, std::int32_t nr, std:
         Units<NB, 1, DECRYPT>(keys, nr, blocks + USED * units, BytesMask(rest));
 }
 
-template <bool DECRYPT>
-void Dispatch(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
-{
-    const std::int32_t nr = key.Nr();
-    const std::uint8_t* keys = DECRYPT ? path_schedule::VectorDecrypt(key.PathSchedule(), nr)
-                                       : path_schedule::VectorEncrypt(key.PathSchedule(), nr);
-    switch (key.Nb()) {
-    case 4:
-        return AllBlocks<4, DECRYPT>(keys, nr, blocks, count);
-    case 6:
-        return AllBlocks<6, DECRYPT>(keys, nr, blocks, count);
-    default:
-        return AllBlocks<8, DECRYPT>(keys, nr, blocks, count);
-    }
-}
-
 }  // namespace
 
 void VaesAvx512Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    Dispatch<false>(key, blocks, count);
+    const std::uint8_t* keys = path_schedule::VectorEncrypt(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(keys, key.Nr(), blocks, count); });
 }
 
 void VaesAvx512Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
 {
-    Dispatch<true>(key, blocks, count);
-}
-
-}  // namespace zarnocrypt::cipher_paths
-
-#else
-
-namespace zarnocrypt::cipher_paths {
-
-// Never chosen off x86 (CipherPathMissing); the portable path stands in.
-void VaesAvx512Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
-{
-    PortableEncrypt(key, blocks, count);
-}
-
-void VaesAvx512Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
-{
-    PortableDecrypt(key, blocks, count);
+    const std::uint8_t* keys = path_schedule::VectorDecrypt(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(keys, key.Nr(), blocks, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths

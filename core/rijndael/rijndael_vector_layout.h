@@ -19,6 +19,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "rijndael_nb.h"
+
 namespace zarnocrypt::vector_layout {
 
 inline constexpr int UNIT_BYTES = 64;
@@ -28,9 +30,6 @@ constexpr int UsedBytes(int nb) { return nb == 6 ? 48 : UNIT_BYTES; }
 constexpr int BlockBytes(int nb) { return 4 * nb; }
 constexpr int BlocksPerUnit(int nb) { return UsedBytes(nb) / BlockBytes(nb); }
 constexpr int UsedLanes(int nb) { return UsedBytes(nb) / LANE_BYTES; }
-
-// Our ShiftRows offsets: (0, 1, 2, 3) up to Nb = 6, (0, 1, 3, 4) for Nb = 8.
-constexpr int ShiftOffset(int row, int nb) { return (nb > 6 && row >= 2) ? row + 1 : row; }
 
 using Index = std::array<std::uint8_t, UNIT_BYTES>;
 

@@ -1,11 +1,10 @@
-// cross_client encrypt|decrypt KEYFILE INFILE OUTFILE
+// cross_client report | encrypt|decrypt KEYFILE INFILE OUTFILE
 //
-// A compiled client of whichever Zarnocrypt.dll its registry view names:
-// EncryptEx or DecryptEx of a file's bytes through CoCreateInstance, the
-// result written to OUTFILE. It prints the path of the module that the
-// system loaded, so that the side-by-side test sees which DLL served it.
+// A compiled client of whichever Zarnocrypt.dll its registry view names.
+// report: the module that the system loaded and the version read through
+// IDispatch (the registered type library of this view), or "error <hresult>".
+// encrypt, decrypt: EncryptEx or DecryptEx of a file's bytes.
 #include <windows.h>
-#include <objbase.h>
 #include <oleauto.h>
 
 #include <cstdio>
@@ -24,103 +23,68 @@ std::string ReadFile(const char* path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-bool WriteFile(const char* path, const std::string& bytes)
+HRESULT Version(IDispatch* crypter, VARIANT* version)
 {
-    std::ofstream file(path, std::ios::binary);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
+    LPOLESTR name = const_cast<LPOLESTR>(L"GetVersionString");
+    DISPID id = 0;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    const HRESULT result = crypter->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+    return FAILED(result) ? result : crypter->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, version, nullptr, nullptr);
 }
 
-bool MakeByteArray(const std::string& bytes, VARIANT* variant)
+HRESULT Crypt(ICrypter* crypter, bool encrypt, char** files)
 {
-    SAFEARRAYBOUND bound{static_cast<ULONG>(bytes.size()), 0};
-    SAFEARRAY* array = SafeArrayCreate(VT_I1, 1, &bound);
-    void* elements = nullptr;
-    if (array == nullptr || FAILED(SafeArrayAccessData(array, &elements)))
-        return false;
-    bytes.copy(static_cast<char*>(elements), bytes.size());
-    SafeArrayUnaccessData(array);
-    variant->vt = VT_ARRAY | VT_I1;
-    variant->parray = array;
-    return true;
-}
-
-bool ReadByteArray(const VARIANT& variant, std::string& bytes)
-{
-    void* elements = nullptr;
-    if (variant.vt != (VT_ARRAY | VT_I1) || FAILED(SafeArrayAccessData(variant.parray, &elements)))
-        return false;
-    bytes.assign(static_cast<const char*>(elements), variant.parray->rgsabound[0].cElements);
-    SafeArrayUnaccessData(variant.parray);
-    return true;
-}
-
-std::string LoadedModule()
-{
-    char path[MAX_PATH] = {};
-    const HMODULE module = GetModuleHandleA("Zarnocrypt.dll");
-    if (module == nullptr || GetModuleFileNameA(module, path, MAX_PATH) == 0)
-        return "(none)";
-    return path;
-}
-
-int Fail(const char* what, HRESULT result)
-{
-    std::fprintf(stderr, "cross_client: %s failed: 0x%08lx\n", what, static_cast<unsigned long>(result));
-    return 1;
-}
-
-int Run(ICrypter* crypter, bool encrypt, const char* keyFile, const char* input, const char* output)
-{
-    std::string key = ReadFile(keyFile);
-    while (!key.empty() && (key.back() == '\n' || key.back() == '\r'))
-        key.pop_back();
+    std::string key = ReadFile(files[0]), bytes = ReadFile(files[1]);
+    key.erase(key.find_last_not_of("\r\n") + 1);
     const std::wstring wideKey(key.begin(), key.end());  // ASCII key texts only
     BSTR keyText = SysAllocString(wideKey.c_str());
     HRESULT result = crypter->SetKey(keyText);
     SysFreeString(keyText);
-    if (FAILED(result))
-        return Fail("SetKey", result);
-
-    VARIANT in;
-    VariantInit(&in);
-    VARIANT out;
+    SAFEARRAYBOUND bound{ULONG(bytes.size()), 0};
+    VARIANT in, out;
+    in.vt = VT_ARRAY | VT_I1;
+    in.parray = SafeArrayCreate(VT_I1, 1, &bound);
     VariantInit(&out);
-    int status = 0;
-    std::string bytes;
-    if (!MakeByteArray(ReadFile(input), &in))
-        status = Fail("making the byte array", E_OUTOFMEMORY);
-    else if (FAILED(result = encrypt ? crypter->EncryptEx(in, &out) : crypter->DecryptEx(in, &out)))
-        status = Fail(encrypt ? "EncryptEx" : "DecryptEx", result);
-    else if (!ReadByteArray(out, bytes) || !WriteFile(output, bytes))
-        status = Fail("writing the result", E_FAIL);
-    VariantClear(&out);
+    std::memcpy(in.parray->pvData, bytes.data(), bytes.size());
+    if (SUCCEEDED(result))
+        result = encrypt ? crypter->EncryptEx(in, &out) : crypter->DecryptEx(in, &out);
+    if (SUCCEEDED(result) && out.vt == (VT_ARRAY | VT_I1)) {
+        std::ofstream file(files[2], std::ios::binary);
+        file.write(static_cast<const char*>(out.parray->pvData), out.parray->rgsabound[0].cElements);
+        result = file ? S_OK : E_FAIL;
+    }
     VariantClear(&in);
-    return status;
+    VariantClear(&out);
+    return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool encrypt = argc == 5 && std::strcmp(argv[1], "encrypt") == 0;
-    if (argc != 5 || (!encrypt && std::strcmp(argv[1], "decrypt") != 0)) {
-        std::fprintf(stderr, "usage: cross_client encrypt|decrypt KEYFILE INFILE OUTFILE\n");
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (!(argc == 2 && command == "report") && !(argc == 5 && (command == "encrypt" || command == "decrypt"))) {
+        std::fprintf(stderr, "usage: cross_client report | encrypt|decrypt KEYFILE INFILE OUTFILE\n");
         return 2;
     }
-    if (FAILED(CoInitialize(nullptr)))
-        return Fail("CoInitialize", E_FAIL);
+    CoInitialize(nullptr);
     ICrypter* crypter = nullptr;
-    const HRESULT result = CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter,
-                                            reinterpret_cast<void**>(&crypter));
-    int status = 0;
-    if (FAILED(result)) {
-        status = Fail("CoCreateInstance", result);
-    } else {
-        std::printf("module=%s\n", LoadedModule().c_str());
-        status = Run(crypter, encrypt, argv[2], argv[3], argv[4]);
+    HRESULT result = CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter,
+                                      reinterpret_cast<void**>(&crypter));
+    char module[MAX_PATH] = "(none)";
+    if (const HMODULE loaded = GetModuleHandleA("Zarnocrypt.dll"))
+        GetModuleFileNameA(loaded, module, MAX_PATH);
+    VARIANT version;
+    VariantInit(&version);
+    if (SUCCEEDED(result))
+        result = command == "report" ? Version(crypter, &version) : Crypt(crypter, command == "encrypt", argv + 2);
+    if (FAILED(result))
+        std::printf("error %08lx\n", static_cast<unsigned long>(result));
+    else
+        std::printf("module=%s version=%ls\n", module, version.vt == VT_BSTR ? version.bstrVal : L"-");
+    VariantClear(&version);
+    if (crypter != nullptr)
         crypter->Release();
-    }
     CoUninitialize();
-    return status;
+    return command != "report" && FAILED(result);
 }

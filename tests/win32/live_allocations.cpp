@@ -5,99 +5,77 @@
 #include <gtest/gtest.h>
 
 #include "../counting_allocator.h"
-#include "crypter.h"
 
+namespace zarnocrypt::test {
 namespace {
 
-LONG liveObjects = 0;
-
-void CountObject(LONG delta) noexcept
-{
-    liveObjects += delta;
-}
-
-// Counts the task allocator's live blocks. Blocks made before registration
-// come back with fSpyed false and are not counted. Realloc is only counted
-// where it allocates or frees outright.
-class CountingMallocSpy final : public IMallocSpy {
+// Blocks made before registration come back with fSpyed false and are not
+// counted; a reallocation counts only where it allocates or frees outright.
+class CountingSpy final : public IMallocSpy {
 public:
-    long Live() const { return live_; }
+    long live = 0;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
         const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy);
-        *ppv = known ? static_cast<IMallocSpy*>(this) : nullptr;
+        *ppv = known ? this : nullptr;
         return known ? S_OK : E_NOINTERFACE;
     }
-    // A static object: the references are not counted.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // a static object
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
-    void* STDMETHODCALLTYPE PostAlloc(void* pActual) override
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+    void* STDMETHODCALLTYPE PostAlloc(void* actual) override { live += actual != nullptr; return actual; }
+    void* STDMETHODCALLTYPE PreFree(void* request, BOOL spyed) override
     {
-        live_ += pActual != nullptr;
-        return pActual;
-    }
-    void* STDMETHODCALLTYPE PreFree(void* pRequest, BOOL fSpyed) override
-    {
-        live_ -= pRequest != nullptr && fSpyed;
-        return pRequest;
+        live -= request != nullptr && spyed;
+        return request;
     }
     void STDMETHODCALLTYPE PostFree(BOOL) override {}
-    SIZE_T STDMETHODCALLTYPE PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest, BOOL fSpyed) override
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL spyed) override
     {
-        reallocFrom_ = pRequest;
-        reallocSpyed_ = fSpyed;
-        reallocFrees_ = pRequest != nullptr && cbRequest == 0;
-        *ppNewRequest = pRequest;
-        return cbRequest;
+        reallocDelta_ = request == nullptr ? 1 : (size == 0 && spyed ? -1 : 0);
+        *newRequest = request;
+        return size;
     }
-    void* STDMETHODCALLTYPE PostRealloc(void* pActual, BOOL) override
+    void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override
     {
-        if (reallocFrom_ == nullptr && pActual != nullptr)
-            ++live_;
-        else if (reallocFrees_ && reallocSpyed_)
-            --live_;
-        return pActual;
+        live += reallocDelta_ > 0 ? actual != nullptr : reallocDelta_;
+        return actual;
     }
-    void* STDMETHODCALLTYPE PreGetSize(void* pRequest, BOOL) override { return pRequest; }
-    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cbActual, BOOL) override { return cbActual; }
-    void* STDMETHODCALLTYPE PreDidAlloc(void* pRequest, BOOL) override { return pRequest; }
-    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int fActual) override { return fActual; }
+    void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
     void STDMETHODCALLTYPE PreHeapMinimize() override {}
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
 private:
-    long live_ = 0;
-    void* reallocFrom_ = nullptr;
-    BOOL reallocSpyed_ = FALSE;
-    bool reallocFrees_ = false;
+    int reallocDelta_ = 0;
 };
 
-CountingMallocSpy spy;
+CountingSpy spy;
 
 }  // namespace
 
-namespace zarnocrypt::test {
-
 LiveCounts CurrentLiveCounts()
 {
-    static const bool started = [] {
-        EXPECT_EQ(S_OK, CoRegisterMallocSpy(&spy));
-        SetObjectCountHook(CountObject);
-        return true;
-    }();
-    (void)started;
-    return {liveObjects, spy.Live(), liveAllocations};
+    static const HRESULT registered = CoRegisterMallocSpy(&spy);
+    EXPECT_EQ(S_OK, registered);
+    return {spy.live, liveAllocations};
 }
 
 void ExpectNothingLeft(const LiveCounts& before, const std::string& label)
 {
     const LiveCounts after = CurrentLiveCounts();
-    EXPECT_EQ(before.objects, after.objects) << label << ": Crypter objects left alive";
     EXPECT_EQ(before.automation, after.automation) << label << ": strings or safe arrays left alive";
     EXPECT_EQ(before.heap, after.heap) << label << ": heap blocks left alive";
+}
+
+long FailAllocationsFrom(long n)
+{
+    const long left = allocationsUntilFailure;
+    allocationsUntilFailure = n;
+    return left;
 }
 
 }  // namespace zarnocrypt::test

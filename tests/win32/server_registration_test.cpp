@@ -1,26 +1,21 @@
-// Self-registration through the system's own regsvr32, against the prefix's
-// real registry. The run leaves the DLL registered for the COM and script
-// tests that follow it.
-#include <windows.h>
-#include <oleauto.h>
+// Self-registration through the system's regsvr32, against the prefix's
+// registry: exactly the keys and values written, stray keys cleared by
+// registering again, everything but CLSID removed by /u. The run leaves the
+// DLL registered for the tests that follow it.
+#include "com_support.h"
+#include "server_dll.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "Zarnocrypt_h.h"
-#include "registry_snapshot.h"
-#include "server_test_support.h"
+#include <map>
 
 namespace zarnocrypt::test {
 namespace {
 
-// regsvr32's exit code for a DLL that cannot be loaded.
-constexpr DWORD REGSVR32_LOAD_FAILED = 3;
+// Key path -> value name ("@": the default value) -> text.
+using Snapshot = std::map<std::wstring, std::map<std::wstring, std::wstring>>;
 
-DWORD RunRegsvr32(const std::wstring& options, const std::wstring& dll)
+DWORD Regsvr32(const std::wstring& options)
 {
-    std::wstring command = L"regsvr32.exe " + options + L" \"" + dll + L"\"";
+    std::wstring command = L"regsvr32.exe /s " + options;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -34,110 +29,84 @@ DWORD RunRegsvr32(const std::wstring& options, const std::wstring& dll)
     return code;
 }
 
+void Take(HKEY parent, const std::wstring& path, Snapshot& snapshot, bool root = true)
+{
+    HKEY key;
+    if (RegOpenKeyExW(parent, root ? path.c_str() : path.substr(path.rfind(L'\\') + 1).c_str(), 0, KEY_READ, &key))
+        return;
+    auto& values = snapshot[path];
+    wchar_t name[256], data[512];
+    for (DWORD i = 0, n = 256, size = sizeof data; !RegEnumValueW(key, i, name, &n, nullptr, nullptr,
+                                                                  LPBYTE(data), &size); ++i, n = 256, size = sizeof data)
+        values[n ? name : L"@"] = data;
+    for (DWORD i = 0, n = 256; !RegEnumKeyExW(key, i, name, &n, nullptr, nullptr, nullptr, nullptr); ++i, n = 256)
+        Take(key, path + L"\\" + name, snapshot, false);
+    RegCloseKey(key);
+}
+
+const std::wstring CLSID_TEXT = GuidText(CLSID_Crypter), CLASS = L"CLSID\\" + CLSID_TEXT;
+
+Snapshot ScriptKeys()
+{
+    Snapshot snapshot;
+    for (const std::wstring root : {L"Zarnocrypt.Crypter.1", L"Zarnocrypt.Crypter", CLASS.c_str()})
+        Take(HKEY_CLASSES_ROOT, root, snapshot);
+    return snapshot;
+}
+
 bool KeyExists(const std::wstring& path)
 {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key))
         return false;
     RegCloseKey(key);
     return true;
 }
 
-void AddKey(const std::wstring& path)
+void ExpectRegistered()
 {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                             &key, nullptr));
-    RegCloseKey(key);
+    const Snapshot expected = {
+        {L"Zarnocrypt.Crypter.1", {{L"@", L"Crypter Class"}}},
+        {L"Zarnocrypt.Crypter.1\\CLSID", {{L"@", CLSID_TEXT}}},
+        {L"Zarnocrypt.Crypter", {{L"@", L"Crypter Class"}}},
+        {L"Zarnocrypt.Crypter\\CLSID", {{L"@", CLSID_TEXT}}},
+        {L"Zarnocrypt.Crypter\\CurVer", {{L"@", L"Zarnocrypt.Crypter.1"}}},
+        {CLASS, {{L"@", L"Crypter Class"}}},
+        {CLASS + L"\\ProgID", {{L"@", L"Zarnocrypt.Crypter.1"}}},
+        {CLASS + L"\\VersionIndependentProgID", {{L"@", L"Zarnocrypt.Crypter"}}},
+        {CLASS + L"\\Programmable", {}},
+        {CLASS + L"\\InprocServer32", {{L"@", ServerPath()}, {L"ThreadingModel", L"Apartment"}}},
+        {CLASS + L"\\TypeLib", {{L"@", GuidText(LIBID_ZARNOCRYPTLib)}}},
+    };
+    EXPECT_EQ(expected, ScriptKeys());
+    const std::wstring library = L"TypeLib\\" + GuidText(LIBID_ZARNOCRYPTLib) + L"\\1.0\\0\\" + OWN_SYSKIND_KEY;
+    Snapshot typeLibrary;
+    Take(HKEY_CLASSES_ROOT, library, typeLibrary);
+    EXPECT_EQ(ServerPath(), typeLibrary[library][L"@"]);
+    EXPECT_TRUE(KeyExists(L"Interface\\" + GuidText(IID_ICrypter)));
 }
 
-class Registration : public testing::Test {
-protected:
-    // What the registry script writes: the two ProgID keys and the class key.
-    Snapshot ScriptKeys()
-    {
-        Snapshot snapshot;
-        for (const std::wstring& root : {std::wstring(L"Zarnocrypt.Crypter.1"), std::wstring(L"Zarnocrypt.Crypter"),
-                                         classKey_}) {
-            HKEY key;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, root.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-                continue;
-            TakeSnapshot(key, root, snapshot);
-            RegCloseKey(key);
-        }
-        return snapshot;
-    }
-
-    Snapshot Expected() const
-    {
-        return {
-            {L"Zarnocrypt.Crypter.1", {{L"@", L"s:Crypter Class"}}},
-            {L"Zarnocrypt.Crypter.1\\CLSID", {{L"@", L"s:" + clsid_}}},
-            {L"Zarnocrypt.Crypter", {{L"@", L"s:Crypter Class"}}},
-            {L"Zarnocrypt.Crypter\\CLSID", {{L"@", L"s:" + clsid_}}},
-            {L"Zarnocrypt.Crypter\\CurVer", {{L"@", L"s:Zarnocrypt.Crypter.1"}}},
-            {classKey_, {{L"@", L"s:Crypter Class"}}},
-            {classKey_ + L"\\ProgID", {{L"@", L"s:Zarnocrypt.Crypter.1"}}},
-            {classKey_ + L"\\VersionIndependentProgID", {{L"@", L"s:Zarnocrypt.Crypter"}}},
-            {classKey_ + L"\\Programmable", {}},
-            {classKey_ + L"\\InprocServer32", {{L"@", L"s:" + dll_}, {L"ThreadingModel", L"s:Apartment"}}},
-            {classKey_ + L"\\TypeLib", {{L"@", L"s:" + GuidText(LIBID_ZARNOCRYPTLib)}}},
-        };
-    }
-
-    void ExpectTypeLibraryRegistered(bool registered)
-    {
-        const std::wstring library = L"TypeLib\\" + GuidText(LIBID_ZARNOCRYPTLib);
-        EXPECT_EQ(registered, KeyExists(library));
-        EXPECT_EQ(registered, KeyExists(L"Interface\\" + GuidText(IID_ICrypter)));
-        if (!registered)
-            return;
-        wchar_t path[MAX_PATH] = {};
-        DWORD size = sizeof path;
-        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, (library + L"\\1.0\\0\\" + kOwnSyskindKey).c_str(), nullptr,
-                                              RRF_RT_REG_SZ, nullptr, path, &size));
-        EXPECT_EQ(dll_, path);
-    }
-
-    const std::wstring dll_ = ServerPath();
-    const std::wstring clsid_ = GuidText(CLSID_Crypter);
-    const std::wstring classKey_ = L"CLSID\\" + clsid_;
-};
-
-TEST_F(Registration, MissingDllFailsToLoad)
+TEST(Registration, WritesExactlyItsKeysAndRemovesThem)
 {
-    EXPECT_EQ(REGSVR32_LOAD_FAILED, RunRegsvr32(L"/s", dll_ + L".missing"));
-}
+    const std::wstring dll = L"\"" + ServerPath() + L"\"";
+    EXPECT_EQ(3u, Regsvr32(L"\"" + ServerPath() + L".missing\""));  // cannot be loaded
+    ASSERT_EQ(0u, Regsvr32(L"/u " + dll));  // nothing to remove is no failure
+    ASSERT_EQ(0u, Regsvr32(dll));
+    ExpectRegistered();
 
-TEST_F(Registration, RegisterWritesExactlyTheScriptAndTheTypeLibrary)
-{
-    ASSERT_EQ(0u, RunRegsvr32(L"/s /u", dll_));  // a clean start; nothing to remove is no failure
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", dll_));
-    EXPECT_EQ(Expected(), ScriptKeys());
-    ExpectTypeLibraryRegistered(true);
-}
+    for (const wchar_t* stray : {L"\\Stray\\Deeper", L"\\Programmable\\Stray"})
+        RegCloseKey([&] { HKEY key{}; RegCreateKeyW(HKEY_CLASSES_ROOT, (CLASS + stray).c_str(), &key); return key; }());
+    ASSERT_EQ(0u, Regsvr32(dll));
+    ExpectRegistered();
 
-TEST_F(Registration, RegisteringAgainIsIdempotentAndClearsStrayKeys)
-{
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", dll_));
-    AddKey(classKey_ + L"\\Stray\\Deeper");
-    AddKey(classKey_ + L"\\Programmable\\Stray");
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", dll_));
-    EXPECT_EQ(Expected(), ScriptKeys());
-    ExpectTypeLibraryRegistered(true);
-}
-
-TEST_F(Registration, UnregisterRemovesEverythingAndKeepsClsid)
-{
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", dll_));
-    ASSERT_EQ(0u, RunRegsvr32(L"/s /u", dll_));
+    ASSERT_EQ(0u, Regsvr32(L"/u " + dll));
     EXPECT_TRUE(ScriptKeys().empty());
     EXPECT_TRUE(KeyExists(L"CLSID"));
-    ExpectTypeLibraryRegistered(false);
+    EXPECT_FALSE(KeyExists(L"TypeLib\\" + GuidText(LIBID_ZARNOCRYPTLib)));
+    EXPECT_FALSE(KeyExists(L"Interface\\" + GuidText(IID_ICrypter)));
 
-    // Registered again for the suites that use the component next.
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", dll_));
-    EXPECT_EQ(Expected(), ScriptKeys());
+    ASSERT_EQ(0u, Regsvr32(dll));
+    ExpectRegistered();
 }
 
 }  // namespace

@@ -1,118 +1,70 @@
 # cmake -DWINE=wine -DWINE64=/usr/lib/wine/wine64 -DDLL32=... -DDLL64=... -DCLIENT32=... -DCLIENT64=...
-#       -DSCRIPTS=dir -DWORK=dir -P side_by_side.cmake
+#       -DVERSION=v2.1 -DWORK=dir -P side_by_side.cmake
 #
 # The 32-bit and the 64-bit Zarnocrypt.dll registered side by side in one
 # 64-bit prefix, where the 64-bit DLL is registered already. `wine` starts
-# Wine's own programs (regsvr32, cscript) as 32-bit ones, WINE64 as 64-bit
-# ones. Each host must get the DLL of its own word size, messages must cross
-# between them, and unregistering one DLL must leave the other working.
+# Wine's own regsvr32 as a 32-bit program, WINE64 as a 64-bit one. Each
+# client must get the DLL of its own word size, envelopes must cross between
+# them, and unregistering one DLL must leave the other working.
 file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK}/from32 ${WORK}/from64)
-
-function(windows_path out path)
-  string(REPLACE "/" "\\" path "Z:${path}")
-  set(${out} "${path}" PARENT_SCOPE)
-endfunction()
-windows_path(dll32 ${DLL32})
-windows_path(dll64 ${DLL64})
-windows_path(work ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+string(REPLACE "/" "\\" dll32 "Z:${DLL32}")
+string(REPLACE "/" "\\" dll64 "Z:${DLL64}")
+set(not_registered "error 80040154")  # REGDB_E_CLASSNOTREG
 
 function(run out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE status)
-  string(REPLACE "\r" "" output "${output}")
   string(STRIP "${output}" output)
+  string(REPLACE "\r" "" output "${output}")
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${ARGN}: exit status ${status}\n${output}\n${errors}")
   endif()
   set(${out} "${output}" PARENT_SCOPE)
 endfunction()
 
-function(expect what actual expected)
-  string(TOLOWER "${actual}" actual_lower)
-  string(TOLOWER "${expected}" expected_lower)
-  if(NOT actual_lower STREQUAL expected_lower)
+# expect_reports(what 32-BIT-REPORT 64-BIT-REPORT): what each client finds now.
+function(expect_reports what expected32 expected64)
+  run(report32 ${WINE} ${CLIENT32} report)
+  run(report64 ${WINE} ${CLIENT64} report)
+  string(TOLOWER "${report32}|${report64}" actual)
+  string(TOLOWER "${expected32}|${expected64}" expected)
+  if(NOT actual STREQUAL expected)
     message(FATAL_ERROR "${what}:\n  expected: ${expected}\n  actual:   ${actual}")
   endif()
   message(STATUS "${what}: ${actual}")
 endfunction()
 
-function(regsvr32 loader)  # regsvr32 LOADER [/u] DLL
-  run(ignored ${loader} regsvr32 /s ${ARGN})
-endfunction()
+run(ignored ${WINE} regsvr32 /s /u ${dll32})
+run(ignored ${WINE64} regsvr32 /s ${dll64})
+expect_reports("64-bit DLL only" "${not_registered}" "module=${dll64} version=${VERSION}")
+run(ignored ${WINE} regsvr32 /s ${dll32})
+expect_reports("both DLLs" "module=${dll32} version=${VERSION}" "module=${dll64} version=${VERSION}")
 
-function(host loader out)  # host LOADER OUT ARGS...: cross_host.vbs in that script host
-  execute_process(COMMAND ${loader} cscript //nologo cross_host.vbs ${ARGN} WORKING_DIRECTORY ${SCRIPTS}
-                  OUTPUT_VARIABLE output RESULT_VARIABLE status)
-  string(REPLACE "\r" "" output "${output}")
-  string(STRIP "${output}" output)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "cross_host.vbs ${ARGN} (${loader}): exit status ${status}\n${output}")
-  endif()
-  set(${out} "${output}" PARENT_SCOPE)
-endfunction()
-
-# "ActiveX component can't create object": what a host gets without a DLL of its own size.
-set(not_registered "error 1AD")
-
-# Only the 64-bit DLL: the 32-bit host finds no class. (The ProgID keys are
-# one for both views, as on Windows, and go with either DLL's
-# unregistration: the 64-bit DLL is registered again after the 32-bit one
-# is unregistered.)
-regsvr32(${WINE} /u ${dll32})
-regsvr32(${WINE64} ${dll64})
-host(${WINE} report32 report)
-host(${WINE64} report64 report)
-expect("32-bit host, 64-bit DLL only" "${report32}" "${not_registered}")
-expect("64-bit host, 64-bit DLL only" "${report64}" "module=${dll64} version=v2.1")
-
-# Both: each host its own.
-regsvr32(${WINE} ${dll32})
-host(${WINE} report32 report)
-host(${WINE64} report64 report)
-expect("32-bit host, both DLLs" "${report32}" "module=${dll32} version=v2.1")
-expect("64-bit host, both DLLs" "${report64}" "module=${dll64} version=v2.1")
-
-# Marked texts in every form, from each host to the other.
-host(${WINE} ignored encrypt ${work}\\from32)
-host(${WINE64} decrypted encrypt ${work}\\from64)
-host(${WINE64} decrypted decrypt ${work}\\from32)
-expect("64-bit host decrypts the 32-bit host's texts" "${decrypted}" "3 passed, 0 failed")
-host(${WINE} decrypted decrypt ${work}\\from64)
-expect("32-bit host decrypts the 64-bit host's texts" "${decrypted}" "3 passed, 0 failed")
-
-# Envelopes through compiled clients, which report the module they loaded.
+# Envelopes of several blocks and a partial one, from each client to the other.
 file(WRITE ${WORK}/key.txt "side by side\n")
-string(REPEAT "0123456789abcdef" 9 plain)  # 144 bytes: several blocks and a partial one
+string(REPEAT "0123456789abcdef" 9 plain)
 file(WRITE ${WORK}/plain.bin "${plain}\n")
-run(module ${WINE} ${CLIENT32} encrypt ${WORK}/key.txt ${WORK}/plain.bin ${WORK}/from32.bin)
-expect("32-bit client module" "${module}" "module=${dll32}")
-run(module ${WINE} ${CLIENT64} encrypt ${WORK}/key.txt ${WORK}/plain.bin ${WORK}/from64.bin)
-expect("64-bit client module" "${module}" "module=${dll64}")
-run(ignored ${WINE} ${CLIENT64} decrypt ${WORK}/key.txt ${WORK}/from32.bin ${WORK}/back64.bin)
-run(ignored ${WINE} ${CLIENT32} decrypt ${WORK}/key.txt ${WORK}/from64.bin ${WORK}/back32.bin)
-foreach(pair "plain.bin;back64.bin" "plain.bin;back32.bin" "from32.bin;from64.bin")
+foreach(step "32;encrypt;plain;from32" "64;encrypt;plain;from64" "64;decrypt;from32;back64" "32;decrypt;from64;back32")
+  list(GET step 0 bits)
+  list(GET step 1 command)
+  list(GET step 2 input)
+  list(GET step 3 output)
+  run(ignored ${WINE} ${CLIENT${bits}} ${command} ${WORK}/key.txt ${WORK}/${input}.bin ${WORK}/${output}.bin)
+endforeach()
+foreach(pair "plain;back64" "plain;back32" "from32;from64")
   list(GET pair 0 expected)
   list(GET pair 1 actual)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${expected} ${WORK}/${actual}
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${expected}.bin ${WORK}/${actual}.bin
                   RESULT_VARIABLE differs)
   if(differs)
-    message(FATAL_ERROR "${actual} differs from ${expected}")
+    message(FATAL_ERROR "${actual}.bin differs from ${expected}.bin")
   endif()
 endforeach()
-message(STATUS "envelopes cross both ways, and both DLLs make the same bytes")
 
-# Each view has a class key of its own: without the 64-bit DLL, the 32-bit
-# client still finds its DLL by class identifier, the 64-bit host nothing.
-regsvr32(${WINE64} /u ${dll64})
-run(module ${WINE} ${CLIENT32} decrypt ${WORK}/key.txt ${WORK}/from64.bin ${WORK}/again32.bin)
-expect("32-bit client, 64-bit DLL unregistered" "${module}" "module=${dll32}")
-host(${WINE64} report64 report)
-expect("64-bit host, 64-bit DLL unregistered" "${report64}" "${not_registered}")
-
-# Back to the 64-bit DLL alone, which the other tests of the prefix use.
-regsvr32(${WINE} /u ${dll32})
-regsvr32(${WINE64} ${dll64})
-host(${WINE} report32 report)
-host(${WINE64} report64 report)
-expect("32-bit host, 32-bit DLL unregistered" "${report32}" "${not_registered}")
-expect("64-bit host, 32-bit DLL unregistered" "${report64}" "module=${dll64} version=v2.1")
+# Each view has a class key of its own. (The ProgID keys are one for both
+# views and go with either DLL's unregistration.)
+run(ignored ${WINE64} regsvr32 /s /u ${dll64})
+run(ignored ${WINE} ${CLIENT32} decrypt ${WORK}/key.txt ${WORK}/from64.bin ${WORK}/again32.bin)
+run(ignored ${WINE} regsvr32 /s /u ${dll32})
+run(ignored ${WINE64} regsvr32 /s ${dll64})  # the 64-bit DLL alone, as the prefix's other tests expect
+expect_reports("32-bit DLL unregistered" "${not_registered}" "module=${dll64} version=${VERSION}")

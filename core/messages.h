@@ -1,0 +1,15 @@
+// The five messages that the component and the tool report, word for word:
+// users of either see the same text for the same failure. All ASCII, so the
+// component widens them by copying.
+#pragma once
+
+namespace zarnocrypt {
+
+inline constexpr char MSG_CODE_DAMAGED[] = "Encryption code damaged or type wrong";
+inline constexpr char MSG_KEY_HAS_NOT_BEEN_SET[] = "Key has not been set.";
+// Decrypt has always said it this shorter way.
+inline constexpr char MSG_KEY_NOT_SET[] = "Key not set.";
+inline constexpr char MSG_CANNOT_DECRYPT[] = "Cannot decrypt data.";
+inline constexpr char MSG_CANNOT_ENCRYPT[] = "Cannot encrypt data.";
+
+}  // namespace zarnocrypt

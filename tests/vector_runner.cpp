@@ -1,0 +1,243 @@
+// The frozen known-answer vectors of tests/vectors/, one test per file. Each
+// row is a verb and name=value fields, bytes in hex; a mismatch names the row.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base64.h"
+#include "envelope.h"
+#include "key_text.h"
+#include "rijndael_reference.h"
+#include "text_forms.h"
+
+namespace zarnocrypt {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Hex(const std::uint8_t* bytes, std::size_t n)
+{
+    std::string hex;
+    for (std::size_t i = 0; i < n; ++i)
+        hex += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
+    return hex;
+}
+std::string Hex(const Buffer& buffer) { return Hex(buffer.data(), buffer.size()); }
+
+const char* Name(Status status)
+{
+    static const std::map<Status, const char*> names = {
+        {Status::Ok, "Ok"}, {Status::KeyLength, "KeyLength"}, {Status::NoKey, "NoKey"}, {Status::NoMemory, "NoMemory"},
+        {Status::BadHeader, "BadHeader"}, {Status::Fingerprint, "Fingerprint"}, {Status::Size, "Size"},
+        {Status::Magic, "Magic"}, {Status::TooLarge, "TooLarge"}, {Status::NotMarked, "NotMarked"},
+        {Status::AlreadyMarked, "AlreadyMarked"}, {Status::Damaged, "Damaged"}};
+    return names.at(status);
+}
+
+struct Row {
+    std::string verb, line;
+    std::map<std::string, std::string> fields;
+
+    std::string operator[](const std::string& name) const
+    {
+        const auto found = fields.find(name);
+        return found == fields.end() ? std::string() : found->second;
+    }
+    long Number(const std::string& name) const { return std::stol((*this)[name]); }
+    // Also narrow text: hex never holds a NUL, so c_str() ends the text.
+    std::string Text(const std::string& name) const
+    {
+        const std::string hex = (*this)[name];
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        return bytes;
+    }
+    Bytes Data(const std::string& name) const
+    {
+        const std::string text = Text(name);
+        return Bytes(text.begin(), text.end());
+    }
+};
+
+std::vector<Row> ReadRows(const std::string& file)
+{
+    std::ifstream in(std::string(ZARNOCRYPT_VECTORS) + "/" + file);
+    EXPECT_TRUE(in.is_open()) << file;
+    std::vector<Row> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream words(line);
+        Row row;
+        row.line = line;
+        words >> row.verb;
+        for (std::string word; words >> word;)
+            row.fields[word.substr(0, word.find('='))] = word.substr(word.find('=') + 1);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// nb 0 leaves the key's bytes unscheduled; another Nb than the default is
+// scheduled after the text.
+void LoadKey(RijndaelKey& key, const Row& row)
+{
+    const std::string text = row.Text("text");
+    const long nb = row.Number("nb");
+    const Status loaded = nb == 0 && !text.empty() ? key.SetKeyText(text.c_str()) : LoadKeyText(key, text.data(), text.size());
+    ASSERT_EQ(loaded, Status::Ok);
+    if (nb != 0 && nb != DEFAULT_BLOCK_LENGTH) {
+        ASSERT_EQ(key.BuildSchedule(static_cast<std::int32_t>(nb)), Status::Ok);
+    }
+}
+
+TEST(Vectors, CipherBlocks)
+{
+    for (const Row& row : ReadRows("cipher.txt")) {
+        SCOPED_TRACE(row.line);
+        const Bytes raw = row.Data("key");
+        RijndaelKey key;
+        ASSERT_EQ(key.SetKeyLength(static_cast<std::int32_t>(32 * row.Number("nk"))), Status::Ok);
+        ASSERT_EQ(key.SetKeyBytes(raw.data(), static_cast<std::int32_t>(raw.size())), Status::Ok);
+        ASSERT_EQ(key.BuildSchedule(static_cast<std::int32_t>(row.Number("nb"))), Status::Ok);
+        Bytes block = row.Data("plain");
+        EncryptBlock(key, block.data());
+        EXPECT_EQ(Hex(block.data(), block.size()), row["cipher"]);
+        DecryptBlock(key, block.data());
+        EXPECT_EQ(Hex(block.data(), block.size()), row["plain"]);
+    }
+    // Requested block lengths between and beyond 4, 6 and 8 round down, below 4 up.
+    RijndaelKey key;
+    ASSERT_EQ(key.SetKeyText("k"), Status::Ok);
+    for (auto [requested, nb] : {std::pair{-5, 4}, {0, 4}, {5, 4}, {7, 6}, {9, 8}, {100, 8}}) {
+        ASSERT_EQ(key.BuildSchedule(requested), Status::Ok);
+        EXPECT_EQ(key.Nb(), nb) << requested;
+    }
+}
+
+// One key for all rows, so that each text replaces the previous key.
+TEST(Vectors, KeyTexts)
+{
+    RijndaelKey key;
+    for (const Row& row : ReadRows("key_text.txt")) {
+        SCOPED_TRACE(row.line);
+        const std::string text = row.Text("text");
+        ASSERT_EQ(LoadKeyText(key, text.data(), text.size()), Status::Ok);
+        const long nk = row.Number("nk");
+        ASSERT_EQ(key.HasKeyBytes(), nk != 0);
+        ASSERT_EQ(key.HasSchedule(), nk != 0);
+        if (nk == 0)
+            continue;
+        EXPECT_EQ(key.Nk(), nk);
+        EXPECT_EQ(key.Nb(), 6);
+        EXPECT_EQ(Hex(key.KeyBytes(), static_cast<std::size_t>(4 * nk)), row["bytes"]);
+        const std::uint8_t fingerprint = KeyFingerprint(key);
+        EXPECT_EQ(Hex(&fingerprint, 1), row["fingerprint"]);
+    }
+}
+
+// A script over one key: decryptions may switch its block length, and every
+// later row sees the switch.
+TEST(Vectors, Envelopes)
+{
+    RijndaelKey key;
+    for (const Row& row : ReadRows("envelope.txt")) {
+        SCOPED_TRACE(row.line);
+        if (row.verb == "key") {
+            LoadKey(key, row);
+        } else if (row.verb == "limit") {
+            const std::size_t max = static_cast<std::size_t>(row.Number("max"));
+            std::size_t size = 0;
+            EXPECT_EQ(MaxPlaintextLength(key.Nb()), max);
+            EXPECT_EQ(EnvelopeSize(key, max, size), Status::Ok);
+            EXPECT_EQ(EnvelopeSize(key, max + 1, size), Status::TooLarge);
+            Buffer envelope;
+            const std::uint8_t unread = 0;
+            EXPECT_EQ(EncryptEnvelope(key, &unread, max + 1, envelope), Status::TooLarge);
+        } else if (row.verb == "seal") {
+            const Bytes plain = row.Data("plain");
+            Buffer envelope, opened;
+            ASSERT_STREQ(Name(EncryptEnvelope(key, plain.data(), plain.size(), envelope)), row["status"].c_str());
+            EXPECT_EQ(Hex(envelope), row["envelope"]);
+            if (row["status"] != "Ok")
+                continue;
+            Bytes into(envelope.size(), 0xEE);
+            EXPECT_EQ(EncryptEnvelopeInto(key, plain.data(), plain.size(), into.data(), into.size()), Status::Ok);
+            EXPECT_EQ(Hex(into.data(), into.size()), row["envelope"]);
+            EXPECT_EQ(EncryptEnvelopeInto(key, plain.data(), plain.size(), into.data(), into.size() - 1), Status::Size);
+            ASSERT_EQ(DecryptEnvelope(key, envelope.data(), envelope.size(), opened), Status::Ok);
+            EXPECT_EQ(Hex(opened), row["plain"]);
+        } else {
+            const Bytes message = row.Data("message");
+            Buffer plain;
+            EXPECT_STREQ(Name(DecryptEnvelope(key, message.data(), message.size(), plain)), row["status"].c_str());
+            EXPECT_EQ(Hex(plain), row["plain"]);
+            EXPECT_EQ(key.HasSchedule() ? key.Nb() : 0, row.Number("nb"));
+        }
+    }
+}
+
+TEST(Vectors, Base64)
+{
+    for (const Row& row : ReadRows("base64.txt")) {
+        SCOPED_TRACE(row.line);
+        const std::string text = row.Text("text");
+        if (row.verb == "encode") {
+            const Bytes bytes = row.Data("bytes");
+            Buffer encoded;
+            ASSERT_EQ(Base64Encode(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                                   static_cast<std::uint32_t>(row.Number("width")), encoded),
+                      Status::Ok);
+            EXPECT_EQ(Hex(encoded), row["text"]);
+            EXPECT_EQ(encoded.data()[encoded.size()], 0);
+        }
+        Buffer decoded;
+        ASSERT_EQ(Base64Decode(text.data(), text.size(), decoded), Status::Ok);
+        EXPECT_EQ(Hex(decoded), row["bytes"]);
+    }
+    // Texts whose size, or size with line feeds, would not fit 32 bits.
+    Buffer text;
+    const std::uint8_t unread = 0;
+    EXPECT_EQ(Base64Encode(&unread, 0xFFFFFFFFu, 72, text), Status::TooLarge);
+    EXPECT_EQ(Base64Encode(&unread, 3221225470u, 0, text), Status::TooLarge);
+    EXPECT_EQ(Base64Encode(&unread, 3000000000u, 1, text), Status::TooLarge);
+}
+
+// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC.
+bool IsLeadByte932(std::uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+TEST(Vectors, TextForms)
+{
+    const CodePage codePage932{IsLeadByte932};
+    RijndaelKey key;
+    for (const Row& row : ReadRows("text_forms.txt")) {
+        SCOPED_TRACE(row.line);
+        if (row.verb == "key") {
+            LoadKey(key, row);
+        } else if (row.verb == "encrypt") {
+            const std::string text = row.Text("text");
+            Buffer marked;
+            EXPECT_STREQ(Name(EncryptText(text.c_str(), key, static_cast<std::uint32_t>(row.Number("form")),
+                                          row["cp"] == "932" ? codePage932 : SingleByteCodePage(), marked)),
+                         row["status"].c_str());
+            EXPECT_EQ(Hex(marked), row["marked"]);
+        } else {
+            const std::string text = row.Text("marked");
+            Buffer plain;
+            EXPECT_STREQ(Name(DecryptText(text.data(), text.size(), key, plain)), row["status"].c_str());
+            EXPECT_EQ(Hex(plain), row["plain"]);
+        }
+    }
+    Buffer marked;
+    EXPECT_EQ(DecryptText(nullptr, 0, key, marked), Status::NotMarked);
+    ASSERT_EQ(key.SetKeyText("bytes without a schedule"), Status::Ok);
+    EXPECT_EQ(EncryptText("abc", key, 0, SingleByteCodePage(), marked), Status::NoKey);
+}
+
+}  // namespace
+}  // namespace zarnocrypt

@@ -1,0 +1,37 @@
+' Late binding from VBScript: cscript //nologo smoke.vbs VERSION. The last
+' line is the summary; the exit code is the number of failed checks.
+Option Explicit
+On Error Resume Next  ' every call is checked right after it
+Dim passed, failed, crypter, other, marked
+passed = 0
+failed = 0
+
+Sub Check(name, condition, number, description)
+    If Err.Number = number And (number = 0 Or (Err.Description = description And Err.Source = "Zarnocrypt.Crypter")) _
+       And condition Then
+        passed = passed + 1
+    Else
+        failed = failed + 1
+        WScript.Echo "FAIL: " & name & ": error " & Hex(Err.Number) & " """ & Err.Description & """ from " & Err.Source
+    End If
+    Err.Clear
+End Sub
+
+Set crypter = CreateObject("Zarnocrypt.Crypter")
+Set other = CreateObject("Zarnocrypt.Crypter")
+Check "CreateObject", IsObject(crypter), 0, ""
+Check "GetVersionString", crypter.getversionstring() = WScript.Arguments(0), 0, ""
+marked = crypter.Encrypt("abc")
+Check "Encrypt without a key", True, &H80040197, "Key has not been set."
+crypter.SetKey "script key"
+other.setkey "another key"
+marked = crypter.HtmlEncrypt("caf" & Chr(233) & " au lait")
+Check "HtmlEncrypt", InStr(marked, "[ZQV]X" & vbLf & "<!--") = 1, 0, ""
+Check "Decrypt", crypter.Decrypt(marked) = "caf" & Chr(233) & " au lait", 0, ""
+marked = other.Decrypt(marked)
+Check "Decrypt with another key", True, &H80040198, "Cannot decrypt data."
+' A small number arrives as VT_I2 and is converted to text.
+Check "number argument", crypter.decrypt(crypter.encrypt(12345)) = "12345", 0, ""
+
+WScript.Echo passed & " passed, " & failed & " failed"
+WScript.Quit failed
