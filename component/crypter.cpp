@@ -224,24 +224,8 @@ HRESULT Crypter::CryptBytes(CryptDirection direction, const VARIANT& vInput, VAR
     return CryptByteArray(key_, direction, vInput, vOut);
 }
 
-// The interfaces' own methods pass the call to the object; ICrypter's also
-// clear a stale error record after a failure that publishes none.
-
-HRESULT Crypter::Dual::QueryInterface(REFIID riid, void** ppv) noexcept
-{
-    return impl_from_ICrypter(this).QueryInterface(riid, ppv);
-}
-
-ULONG Crypter::Dual::AddRef() noexcept
-{
-    return impl_from_ICrypter(this).AddRef();
-}
-
-ULONG Crypter::Dual::Release() noexcept
-{
-    return impl_from_ICrypter(this).Release();
-}
-
+// ICrypter's methods pass the call to the object and clear a stale error
+// record after a failure that publishes none.
 HRESULT Crypter::Dual::Encrypt(BSTR strInput, BSTR* pOut) noexcept
 {
     return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, 0));
@@ -280,21 +264,6 @@ HRESULT Crypter::Dual::EncryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 HRESULT Crypter::Dual::DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 {
     return WithoutStaleError(impl_from_ICrypter(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut));
-}
-
-HRESULT Crypter::ErrorInfoSupport::QueryInterface(REFIID riid, void** ppv) noexcept
-{
-    return impl_from_ISupportErrorInfo(this).QueryInterface(riid, ppv);
-}
-
-ULONG Crypter::ErrorInfoSupport::AddRef() noexcept
-{
-    return impl_from_ISupportErrorInfo(this).AddRef();
-}
-
-ULONG Crypter::ErrorInfoSupport::Release() noexcept
-{
-    return impl_from_ISupportErrorInfo(this).Release();
 }
 
 HRESULT Crypter::ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept

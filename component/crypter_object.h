@@ -40,14 +40,28 @@ public:
     HRESULT CryptBytes(CryptDirection direction, const VARIANT& vInput, VARIANT* vOut) noexcept;
 
 private:
-    // The dual interface; its IDispatch half lives in crypter_dispatch.cpp.
-    class Dual final : public ICrypter {
+    // An interface embedded in the object: its IUnknown methods are the object's.
+    template <typename Interface>
+    class Embedded : public Interface {
     public:
-        explicit Dual(Crypter& owner) noexcept : owner_(owner) {}
+        explicit Embedded(Crypter& owner) noexcept : owner_(owner) {}
 
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
-        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-        ULONG STDMETHODCALLTYPE Release() noexcept override;
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept final
+        {
+            return owner_.QueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() noexcept final { return owner_.AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() noexcept final { return owner_.Release(); }
+
+    private:
+        friend class Crypter;
+        Crypter& owner_;
+    };
+
+    // The dual interface; its IDispatch half lives in crypter_dispatch.cpp.
+    class Dual final : public Embedded<ICrypter> {
+    public:
+        using Embedded::Embedded;
 
         HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override;
         HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) noexcept override;
@@ -65,24 +79,13 @@ private:
         HRESULT STDMETHODCALLTYPE DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept override;
         HRESULT STDMETHODCALLTYPE HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
         HRESULT STDMETHODCALLTYPE MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
-
-    private:
-        friend class Crypter;
-        Crypter& owner_;
     };
 
-    class ErrorInfoSupport final : public ISupportErrorInfo {
+    class ErrorInfoSupport final : public Embedded<ISupportErrorInfo> {
     public:
-        explicit ErrorInfoSupport(Crypter& owner) noexcept : owner_(owner) {}
+        using Embedded::Embedded;
 
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
-        ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-        ULONG STDMETHODCALLTYPE Release() noexcept override;
         HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
-
-    private:
-        friend class Crypter;
-        Crypter& owner_;
     };
 
     // The aggregation shell embeds an object that delegates to its outer unknown.

@@ -80,7 +80,7 @@ TEST_P(Implementations, MatchTheReferenceOnEveryCellAndLength)
 TEST_P(Implementations, LeaveTheBlocksAloneWithoutASchedule)
 {
     RijndaelKey key;
-    ASSERT_EQ(key.SetKeyText("bytes but no schedule"), Status::Ok);
+    ASSERT_EQ(key.SetKeyText("bytes but no schedule", 21), Status::Ok);
     const Bytes untouched(2 * 24, 0x5C);
     Bytes blocks = untouched;
     GetParam().encrypt(key, blocks.data(), 2);
@@ -117,7 +117,7 @@ TEST(ImplementationTable, BestFirstOnlyWhatRunsHereAndTheReferenceLast)
     EXPECT_EQ(&ChosenImplementation(), &AvailableImplementations().front());
 
     RijndaelKey key;
-    key.SetKeyText("the chosen one");
+    key.SetKeyText("the chosen one", 14);
     ASSERT_EQ(key.BuildSchedule(6), Status::Ok);
     const Bytes plain(3 * 24, 0x3C);
     EXPECT_EQ(Transform(EncryptBlocks, key, plain, 1), Reference(key, plain, false));

@@ -7,32 +7,27 @@ namespace {
 
 struct CommandHelp {
     Command command;
-    const char* synopsis;
     const char* summary;
     const char* details;
 };
 
 constexpr CommandHelp COMMAND_HELP[] = {
-    {Command::Encrypt, "[-k KEYFILE] [-o OUT] [FILE]", "marked text, Base64 on one line",
-     "Encrypts the text (its bytes, up to its end) into \"[ZQV]X\", a line feed, the\n"
+    {Command::Encrypt, "marked text, Base64 on one line", "Encrypts the text "
+     "(its bytes, up to its end) into \"[ZQV]X\", a line feed, the\n"
      "Base64 text of the envelope and \"[/ZQV]\", followed by one line feed.\n"
      "A text that is already marked is copied unchanged. Text only: an input\n"
      "holding a zero byte is refused.\n"},
-    {Command::HtmlEncrypt, "[-k KEYFILE] [-o OUT] [FILE]", "Base64 inside an HTML comment",
-     "Like encrypt, with the Base64 text between \"<!--\" and \"-->\".\n"},
-    {Command::MultilineEncrypt, "[-k KEYFILE] [-o OUT] [FILE]", "Base64 in lines of 72",
-     "Like encrypt, with the Base64 text in lines of 72 characters.\n"},
-    {Command::Decrypt, "[-k KEYFILE] [-o OUT] [FILE]", "plaintext of a marked text",
-     "Decrypts a marked text of any of the three forms; line ends after the end\n"
+    {Command::HtmlEncrypt, "Base64 inside an HTML comment", "Like encrypt, with the Base64 text between \"<!--\" and \"-->\".\n"},
+    {Command::MultilineEncrypt, "Base64 in lines of 72", "Like encrypt, with the Base64 text in lines of 72 characters.\n"},
+    {Command::Decrypt, "plaintext of a marked text", "Decrypts a marked text "
+     "of any of the three forms; line ends after the end\n"
      "marker are ignored. Writes the plaintext exactly, with nothing added.\n"
      "Text that is not marked is written back unchanged, with or without a key.\n"},
-    {Command::EncryptBytes, "[-k KEYFILE] [-o OUT] [FILE]", "binary envelope",
-     "Encrypts any bytes into the binary envelope. An empty input gives a valid\n"
+    {Command::EncryptBytes, "binary envelope", "Encrypts any bytes into the binary envelope. An empty input gives a valid\n"
      "envelope of length 0.\n"},
-    {Command::DecryptBytes, "[-k KEYFILE] [-o OUT] [FILE]", "plaintext bytes of an envelope",
-     "Decrypts a binary envelope and writes its plaintext bytes.\n"},
-    {Command::Inspect, "[-k KEYFILE] [FILE]", "what a message is, and why it would not decrypt",
-     "Describes a marked text or a binary envelope: its form, the header fields\n"
+    {Command::DecryptBytes, "plaintext bytes of an envelope", "Decrypts a binary envelope and writes its plaintext bytes.\n"},
+    {Command::Inspect, "what a message is, and why it would not decrypt", "Describes a marked text "
+     "or a binary envelope: its form, the header fields\n"
      "and whether its size is consistent; with a key, whether the key matches\n"
      "and the message decrypts. Never prints plaintext. Exit status 0 whenever\n"
      "the input could be read.\n"},
@@ -65,7 +60,8 @@ std::string Synopsis(std::optional<Command> command)
 {
     if (!command)
         return "usage: zarnocrypt COMMAND [-k KEYFILE] [-o OUT] [FILE]\n";
-    return std::string("usage: zarnocrypt ") + CommandName(*command) + " " + HelpOf(*command).synopsis + "\n";
+    const char* operands = *command == Command::Inspect ? " [-k KEYFILE] [FILE]\n" : " [-k KEYFILE] [-o OUT] [FILE]\n";
+    return std::string("usage: zarnocrypt ") + CommandName(*command) + operands;
 }
 
 }  // namespace

@@ -64,11 +64,10 @@ Status RijndaelKey::SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexc
     return Status::Ok;
 }
 
-Status RijndaelKey::SetKeyText(const char* text) noexcept
+Status RijndaelKey::SetKeyText(const char* text, std::size_t n) noexcept
 {
-    if (text == nullptr || text[0] == '\0')
+    if (text == nullptr || n == 0)
         return SetKeyBytes(nullptr, 0);
-    const std::size_t n = std::strlen(text);
     SetKeyLength(n >= 32 ? 256 : n < 24 ? 128 : 192);
     // Only the first 32 bytes are ever used, so the count may saturate.
     const std::int32_t count = n > 32 ? 32 : static_cast<std::int32_t>(n);

@@ -5,6 +5,7 @@
 // before they are released or replaced.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "buffer.h"
@@ -26,9 +27,10 @@ public:
     // so does NoMemory.
     Status SetKeyBytes(const std::uint8_t* bytes, std::int32_t n) noexcept;
 
-    // A key text: its byte length chooses Nk (<24: 128, <32: 192, else 256 bits);
-    // null or empty text empties the key. NoMemory leaves it empty too.
-    Status SetKeyText(const char* text) noexcept;
+    // The n bytes of a key text: n chooses Nk (<24: 128, <32: 192, else 256 bits)
+    // and only the first 4·Nk bytes count. A null or empty text empties the key;
+    // NoMemory leaves it empty too.
+    Status SetKeyText(const char* text, std::size_t n) noexcept;
 
     // Expands the key for the requested block length (clamped to 4, 6 or 8)
     // and caches the schedule, replacing any previous one. NoKey without key
