@@ -1,5 +1,5 @@
 // Owners of automation strings, variants and interface pointers, and the
-// small readers that every Windows test uses.
+// readers that every Windows test uses.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +36,6 @@ private:
 struct Variant : VARIANT {
     Variant() { VariantInit(this); }
     Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
     ~Variant() { VariantClear(this); }
 };
 
@@ -55,53 +54,62 @@ private:
     Interface* pointer_ = nullptr;
 };
 
-// The thread's error info as a client reads it after a call; taking it clears it.
-struct ErrorRecord {
-    bool present = false;
-    std::wstring source, description;
-    bool guidNull = true;
+// The thread's error record as "source|description" ("" for none, "GUID!" if
+// it names an interface); taking it clears it.
+inline std::wstring TakeErrorRecord()
+{
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.out<IErrorInfo>()) != S_OK || info.get() == nullptr)
+        return L"";
+    Bstr source, description;
+    GUID guid{};
+    info->GetSource(source.out());
+    info->GetDescription(description.out());
+    info->GetGUID(&guid);
+    return (IsEqualGUID(GUID_NULL, guid) ? L"" : L"GUID!") + source.text() + L"|" + description.text();
+}
 
-    static ErrorRecord Take()
-    {
-        ErrorRecord record;
-        ComPtr<IErrorInfo> info;
-        if (GetErrorInfo(0, info.out<IErrorInfo>()) != S_OK || info.get() == nullptr)
-            return record;
-        Bstr source, description;
-        GUID guid{};
-        info->GetSource(source.out());
-        info->GetDescription(description.out());
-        info->GetGUID(&guid);
-        return {true, source.text(), description.text(), IsEqualGUID(GUID_NULL, guid) != 0};
-    }
-};
-
-// A VT_ARRAY|VT_I1 (or other element type) of the bytes, with the given lower bound.
+// A one-dimensional array of the bytes with the given lower bound and element type.
 inline void MakeByteArray(VARIANT* variant, const Bytes& bytes, LONG lower = 0, VARTYPE element = VT_I1)
 {
     SAFEARRAYBOUND bound{ULONG(bytes.size()), lower};
     variant->parray = SafeArrayCreate(element, 1, &bound);
     variant->vt = VT_ARRAY | element;
-    void* data = nullptr;
-    ASSERT_EQ(S_OK, SafeArrayAccessData(variant->parray, &data));
-    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data));
-    SafeArrayUnaccessData(variant->parray);
+    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(variant->parray->pvData));
 }
 
 // The bytes of a result, which must be a one-dimensional VT_I1 array with lower bound 0.
 inline Bytes ReadByteArray(const VARIANT& variant)
 {
-    if (variant.vt != (VT_ARRAY | VT_I1) || variant.parray == nullptr) {
-        ADD_FAILURE() << "not a byte array: type " << variant.vt;
-        return {};
-    }
     LONG lower = -1, upper = -1;
-    EXPECT_EQ(1u, SafeArrayGetDim(variant.parray));
+    if (variant.vt != (VT_ARRAY | VT_I1) || SafeArrayGetDim(variant.parray) != 1)
+        return {0xBA, 0xD0};
     SafeArrayGetLBound(variant.parray, 1, &lower);
     SafeArrayGetUBound(variant.parray, 1, &upper);
-    EXPECT_EQ(0, lower);
     const auto* data = static_cast<const std::uint8_t*>(variant.parray->pvData);
-    return Bytes(data, data + (upper - lower + 1));
+    return lower == 0 ? Bytes(data, data + upper + 1) : Bytes{0xBA, 0xD1};
+}
+
+inline std::wstring GuidText(REFGUID guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// The built DLL's full Windows path, from ZARNOCRYPT_DLL.
+inline std::wstring ServerPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"ZARNOCRYPT_DLL", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : L"(ZARNOCRYPT_DLL is not set)";
+}
+
+// An export of the DLL, found by its plain name.
+template <typename Function>
+Function Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 }  // namespace zarnocrypt::test

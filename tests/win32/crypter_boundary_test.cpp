@@ -1,8 +1,8 @@
 // Every ICrypter method at its boundary, as one table: input shape, key
 // state, HRESULT, published message and result. After every call the runner
-// checks the thread's error info (kept on success, the record of a component
-// failure, cleared by any other failure), that nothing made during the call
-// is left alive, and that the object still works under the key it must have.
+// checks the thread's error record (kept on success, the component's own on
+// its failures, cleared by any other failure), that nothing made during the
+// call is left alive, and that the object still has the key it must have.
 #include <climits>
 #include <string_view>
 
@@ -15,8 +15,8 @@ namespace {
 
 using namespace std::literals;
 
-// Frozen known-answer vectors (tests/vectors/text_forms.txt): "abc" under the
-// key text in each form; its envelope is the Base64 body of the first.
+// Frozen known-answer vectors (tests/vectors/text_forms.txt): "abc" under KEY
+// in each form; its envelope is the Base64 body of the first.
 constexpr wchar_t KEY[] = L"correct horse battery", OTHER_KEY[] = L"another key";
 #define MARKED L"[ZQV]X\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==[/ZQV]"
 constexpr wchar_t HTML[] = L"[ZQV]X\n<!--AAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==-->[/ZQV]";
@@ -25,20 +25,19 @@ constexpr wchar_t HIGH_BYTES[] = L"[ZQV]X\n<!--\nAAAAFAYEAHAbogHx18DcSDO1Z8ktjaD
 const Bytes PLAIN = {'a', 'b', 'c', 0};
 const Bytes ENVELOPE = {0x00, 0x00, 0x00, 0x04, 0x06, 0x04, 0x00, 0x70, 0x96, 0xED, 0x84, 0x6D, 0xE7, 0xB3, 0x02, 0x7B,
                         0x72, 0xC6, 0xF4, 0x9D, 0x97, 0xB3, 0x29, 0xA3, 0x47, 0xC7, 0x4C, 0x3A, 0xD7, 0x11, 0x46, 0xD2};
-constexpr wchar_t SENTINEL[] = L"error info from before the call";
+constexpr wchar_t SENTINEL[] = L"|error info from before the call";
 
 constexpr HRESULT DAMAGED = 0x80040065, NO_KEY = 0x80040197, NOT_DECRYPTED = 0x80040198, NOT_ENCRYPTED = 0x80040199;
 constexpr wchar_t DAMAGED_MSG[] = L"Encryption code damaged or type wrong", NO_KEY_MSG[] = L"Key has not been set.",
-                  NO_KEY_DECRYPT_MSG[] = L"Key not set.", NOT_DECRYPTED_MSG[] = L"Cannot decrypt data.",
-                  NOT_ENCRYPTED_MSG[] = L"Cannot encrypt data.";
+                  NOT_DECRYPTED_MSG[] = L"Cannot decrypt data.", NOT_ENCRYPTED_MSG[] = L"Cannot encrypt data.";
 
 enum class Method { Encrypt, HtmlEncrypt, MultilineEncrypt, Decrypt, SetKey, Version, EncryptEx, DecryptEx };
 enum class Key { NoKey, Keyed, OtherKey, Both };
 // Variants that hold bytes hold PLAIN for EncryptEx and ENVELOPE for DecryptEx.
 enum class In {
-    Nothing, NullBstr, Text, Array, LowerBound5, LowestLowerBound, UI1UnderI1, Empty, String, Self, ByRefArray,
-    ByRefVariant, ArrayOfUI1, ArrayOfVariant, TwoDimensions, NoElementsAt5, NullArray, NoData, WideElements,
-    UpperBoundWraps, CountWraps, CountBeyond31Bits, HugeCount, BeyondEnvelopeLimit, Short
+    Nothing, NullBstr, Text, Array, LowerBound5, LowestLowerBound, UI1UnderI1, Empty, ByRefArray, ArrayOfUI1,
+    TwoDimensions, NoElementsAt5, NullArray, NoData, WideElements, UpperBoundWraps, CountBeyond31Bits, HugeCount,
+    BeyondEnvelopeLimit, Short
 };
 // What a successful call gives; NullOut passes a null result pointer instead.
 enum class Out { Any, NullOut, IsNull, Equals, Opens, NoBytes, Gives, KeyAfter };
@@ -61,81 +60,57 @@ struct Row {
 const Row ROWS[] = {
     // A null result pointer is refused before the key test, and clears stale error info.
     {Encrypt, Text, Both, E_POINTER, nullptr, NullOut, L"abc"},
-    {HtmlEncrypt, Text, Both, E_POINTER, nullptr, NullOut, L"abc"},
-    {MultilineEncrypt, Text, Both, E_POINTER, nullptr, NullOut, L"abc"},
     {Decrypt, Text, Both, E_POINTER, nullptr, NullOut, MARKED},
     {Version, Nothing, Both, E_POINTER, nullptr, NullOut},
     {EncryptEx, Array, Both, E_POINTER, nullptr, NullOut},
     {DecryptEx, Array, Both, E_POINTER, nullptr, NullOut},
     // Without a key every other method fails first, whatever the input.
-    {Encrypt, Text, NoKey, NO_KEY, NO_KEY_MSG, Any, L"abc"},
     {HtmlEncrypt, NullBstr, NoKey, NO_KEY, NO_KEY_MSG, Any},
-    {MultilineEncrypt, Text, NoKey, NO_KEY, NO_KEY_MSG, Any, L""},
     {EncryptEx, Array, NoKey, NO_KEY, NO_KEY_MSG, Any},
     {DecryptEx, Empty, NoKey, NO_KEY, NO_KEY_MSG, Any},
-    {Decrypt, Text, NoKey, NO_KEY, NO_KEY_DECRYPT_MSG, Any, MARKED},
-    // Decrypt passes unmarked text back as the caller gave it, up to its first zero character.
+    {Decrypt, Text, NoKey, NO_KEY, L"Key not set.", Any, MARKED},
+    // Decrypt passes unmarked text back as given, up to its first zero character.
     {Decrypt, NullBstr, Both, S_OK, nullptr, IsNull},
-    {Decrypt, Text, NoKey, S_OK, nullptr, Equals, L"", L""},
     {Decrypt, Text, NoKey, S_OK, nullptr, Equals, L"abc\0def\0"sv, L"abc"},
-    {Decrypt, Text, NoKey, S_OK, nullptr, Equals, L"[ZQV]", L"[ZQV]"},
     {Decrypt, Text, Keyed, S_OK, nullptr, Equals, L"[ZQV]X\nAAAA[/ZQV] ", L"[ZQV]X\nAAAA[/ZQV] "},
     // Marked texts: damage is found before the missing key.
-    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED, L"abc"},
     {Decrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED L"\0[/ZQV]"sv, L"abc"},
     {Decrypt, Text, Keyed, S_OK, nullptr, Equals, HIGH_BYTES, L"\u0081@ high \u00e9\u00ff bytes\n\r\t"},
     {Decrypt, Text, OtherKey, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any, MARKED},
     {Decrypt, Text, Both, DAMAGED, DAMAGED_MSG, Any, L"[ZQV]Y\nAAAAAAAAAAAA=[/ZQV]"},
-    {Decrypt, Text, Keyed, DAMAGED, DAMAGED_MSG, Any, L"[ZQV]X[/ZQV]"},
-    {Decrypt, Text, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any, L"[ZQV]X\nAAAAAAYEAAA==[/ZQV]"},
     // Encrypting: each form of the vector, a null result for a null string, marked text unchanged.
     {Encrypt, Text, Keyed, S_OK, nullptr, Equals, L"abc", MARKED},
     {HtmlEncrypt, Text, Keyed, S_OK, nullptr, Equals, L"abc", HTML},
     {MultilineEncrypt, Text, Keyed, S_OK, nullptr, Equals, L"abc", MULTILINE},
     {Encrypt, NullBstr, Keyed, S_OK, nullptr, IsNull},
-    {HtmlEncrypt, NullBstr, Keyed, S_OK, nullptr, IsNull},
-    {MultilineEncrypt, NullBstr, Keyed, S_OK, nullptr, IsNull},
-    {HtmlEncrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED, MARKED},
     {MultilineEncrypt, Text, Keyed, S_OK, nullptr, Equals, HTML, HTML},
     {Encrypt, Text, Keyed, S_OK, nullptr, Opens, L"", L""},
     {Encrypt, Text, Keyed, S_OK, nullptr, Opens, L"abc\0def\0"sv, L"abc"},
-    {HtmlEncrypt, Text, Keyed, S_OK, nullptr, Opens, L"abc\0def"sv, L"abc"},
-    {MultilineEncrypt, Text, Keyed, S_OK, nullptr, Opens, L"abc\0def"sv, L"abc"},
     // Code page 1252: a character outside it becomes its default character.
     {Encrypt, Text, Keyed, S_OK, nullptr, Opens, L"a\u65e5b\u00e9c", L"a?b\u00e9c"},
-    // SetKey never fails; a null or empty text takes the key away, a zero character ends it.
+    // SetKey never fails; a null text takes the key away, a zero character ends it.
     {SetKey, NullBstr, Keyed, S_OK, nullptr, KeyAfter, {}, L""},
-    {SetKey, Text, Keyed, S_OK, nullptr, KeyAfter, L"", L""},
     {SetKey, Text, NoKey, S_OK, nullptr, KeyAfter, L"key\0tail"sv, L"key"},
     {SetKey, Text, Keyed, S_OK, nullptr, KeyAfter, OTHER_KEY, OTHER_KEY},
     {Version, Nothing, NoKey, S_OK, nullptr, Equals, {}, ZARNOCRYPT_VERSION_STRING},
     // Only a one-dimensional VT_ARRAY|VT_I1 held by value carries bytes; a count
     // beyond 31 bits, or an envelope beyond INT32_MAX, is refused.
-    {EncryptEx, Array, Keyed, S_OK, nullptr, Gives},
     {EncryptEx, LowerBound5, Keyed, S_OK, nullptr, Gives},
     {EncryptEx, LowestLowerBound, Keyed, S_OK, nullptr, Gives},
     {EncryptEx, UI1UnderI1, Keyed, S_OK, nullptr, Gives},
     {EncryptEx, Empty, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, String, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, Self, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, ByRefArray, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, ByRefVariant, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, ArrayOfUI1, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, ArrayOfVariant, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, TwoDimensions, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, NoElementsAt5, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, NullArray, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, NoData, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, WideElements, Keyed, S_OK, nullptr, NoBytes},
     {EncryptEx, UpperBoundWraps, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, CountWraps, Keyed, S_OK, nullptr, NoBytes},
-    {EncryptEx, CountBeyond31Bits, Keyed, NOT_ENCRYPTED, NOT_ENCRYPTED_MSG, Any},
     {EncryptEx, HugeCount, Keyed, NOT_ENCRYPTED, NOT_ENCRYPTED_MSG, Any},
     {EncryptEx, BeyondEnvelopeLimit, Keyed, NOT_ENCRYPTED, NOT_ENCRYPTED_MSG, Any},
     {DecryptEx, Array, Keyed, S_OK, nullptr, Gives},
-    {DecryptEx, LowerBound5, Keyed, S_OK, nullptr, Gives},
     {DecryptEx, Empty, Keyed, S_OK, nullptr, NoBytes},
-    {DecryptEx, ByRefArray, Keyed, S_OK, nullptr, NoBytes},
     {DecryptEx, Short, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
     {DecryptEx, Array, OtherKey, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
     {DecryptEx, CountBeyond31Bits, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
@@ -159,8 +134,8 @@ std::wstring OpenWith(const wchar_t* key, BSTR marked)
     return plain.text();
 }
 
-// The input of one call and what it points at. Descriptors made by hand
-// carry elements that oleaut32 must not free.
+// The input of one call. Descriptors made by hand carry elements that
+// oleaut32 must not free.
 struct CallInput {
     Bstr text;
     VARIANT value{}, referent{};
@@ -187,38 +162,28 @@ struct CallInput {
         value.parray = descriptor;
     }
 
-    void Make(const Row& row, const Bytes& payload, ICrypter* self)
+    void Make(const Row& row, const Bytes& payload)
     {
-        const ULONG size = ULONG(payload.size());
         SAFEARRAYBOUND square[2] = {{4, 0}, {4, 0}};
         switch (row.in) {
         case Nothing: case NullBstr: case Empty: break;
         case Text: *text.out() = SysAllocStringLen(row.text.data(), UINT(row.text.size())); break;
         case Array: MakeByteArray(&value, payload); break;
         case LowerBound5: MakeByteArray(&value, payload, 5); break;
-        case LowestLowerBound: Describe(LONG_MIN, size, payload); break;
+        case LowestLowerBound: Describe(LONG_MIN, ULONG(payload.size()), payload); break;
         case UI1UnderI1: MakeByteArray(&value, payload, 7, VT_UI1); value.vt = VT_ARRAY | VT_I1; break;
-        case String: value.vt = VT_BSTR; value.bstrVal = SysAllocString(L"abc"); break;
-        case Self: value.vt = VT_DISPATCH; value.pdispVal = self; self->AddRef(); break;
         case ByRefArray:
             MakeByteArray(&referent, payload);
             value.vt = VT_BYREF | VT_ARRAY | VT_I1;
             value.pparray = &referent.parray;
             break;
-        case ByRefVariant:
-            MakeByteArray(&referent, payload);
-            value.vt = VT_BYREF | VT_VARIANT;
-            value.pvarVal = &referent;
-            break;
         case ArrayOfUI1: MakeByteArray(&value, payload, 0, VT_UI1); break;
-        case ArrayOfVariant: value.vt = VT_ARRAY | VT_VARIANT; value.parray = SafeArrayCreate(VT_VARIANT, 1, square); break;
         case TwoDimensions: value.vt = VT_ARRAY | VT_I1; value.parray = SafeArrayCreate(VT_I1, 2, square); break;
         case NoElementsAt5: MakeByteArray(&value, {}, 5); break;
         case NullArray: value.vt = VT_ARRAY | VT_I1; break;
         case NoData: Describe(0, 4, {}); break;
-        case WideElements: Describe(0, size / 2, payload, 2); break;
+        case WideElements: Describe(0, ULONG(payload.size() / 2), payload, 2); break;
         case UpperBoundWraps: Describe(0x7FFFFFFF, 2, payload); break;
-        case CountWraps: Describe(0, 0xFFFFFFFFu, {}); break;
         case CountBeyond31Bits: Describe(-0x40000000, 0xC0000000u, {}); break;
         case HugeCount: Describe(0, 0x80000000u, payload); break;
         case BeyondEnvelopeLimit: Describe(0, 0x7FFFFFF0u, payload); break;  // never read
@@ -227,7 +192,6 @@ struct CallInput {
     }
 };
 
-// The call through the virtual table; string results go to text, array results to bytes.
 HRESULT Call(ICrypter* c, const Row& row, CallInput& in, BSTR* text, VARIANT* bytes)
 {
     if (row.out == NullOut)
@@ -248,20 +212,18 @@ HRESULT Call(ICrypter* c, const Row& row, CallInput& in, BSTR* text, VARIANT* by
 // A failure leaves a null string, or the array result untouched.
 void ExpectResult(const Row& row, HRESULT result, BSTR text, const VARIANT& bytes, const wchar_t* key)
 {
-    if (row.method == EncryptEx || row.method == DecryptEx) {
-        if (result != S_OK) {
-            EXPECT_TRUE(bytes.vt == VT_I4 && bytes.lVal == 0x5A5A) << "result touched";
-        } else if (row.out == NoBytes) {
+    if (row.method >= EncryptEx) {
+        const bool untouched = bytes.vt == VT_I4 && bytes.lVal == 0x5A5A;
+        EXPECT_TRUE(result == S_OK ? !untouched : untouched) << "result touched";
+        if (result == S_OK && row.out == NoBytes) {
             EXPECT_EQ(VT_ARRAY | VT_NULL, bytes.vt);
-        } else {
+        } else if (result == S_OK) {
             EXPECT_EQ(row.method == EncryptEx ? ENVELOPE : PLAIN, ReadByteArray(bytes));
         }
     } else if (result != S_OK || row.out == IsNull) {
         EXPECT_EQ(nullptr, text) << "result not null";
-    } else if (row.out == Opens) {
-        EXPECT_EQ(row.expected, OpenWith(key, text));
     } else {
-        EXPECT_EQ(row.expected, std::wstring(text, SysStringLen(text)));
+        EXPECT_EQ(row.expected, row.out == Opens ? OpenWith(key, text) : std::wstring(text, SysStringLen(text)));
     }
 }
 
@@ -270,22 +232,9 @@ void PublishSentinel()
     ComPtr<ICreateErrorInfo> creator;
     ComPtr<IErrorInfo> record;
     ASSERT_EQ(S_OK, CreateErrorInfo(creator.out<ICreateErrorInfo>()));
-    creator->SetDescription(const_cast<LPOLESTR>(SENTINEL));
+    creator->SetDescription(const_cast<LPOLESTR>(SENTINEL + 1));
     creator->QueryInterface(IID_IErrorInfo, record.out());
     SetErrorInfo(0, record.get());
-}
-
-void ExpectErrorInfo(const Row& row, HRESULT result)
-{
-    const ErrorRecord record = ErrorRecord::Take();
-    if (result == S_OK) {
-        EXPECT_EQ(SENTINEL, record.description) << "error info changed by a success";
-    } else if (row.message != nullptr) {
-        EXPECT_TRUE(record.present && record.guidNull);
-        EXPECT_EQ(L"Zarnocrypt.Crypter|"s + row.message, record.source + L"|" + record.description);
-    } else {
-        EXPECT_FALSE(record.present) << "stale error info left";
-    }
 }
 
 // The object encrypts for, and decrypts from, a fresh object of the key it
@@ -295,7 +244,7 @@ void ExpectKey(ICrypter* crypter, const wchar_t* key)
     const Bstr probe(L"probe after the call");
     Bstr mine, theirs, opened;
     const HRESULT result = crypter->Encrypt(probe.get(), mine.out());
-    ErrorRecord::Take();
+    TakeErrorRecord();
     ASSERT_EQ(key ? S_OK : NO_KEY, result) << "key state changed";
     if (key != nullptr) {
         EXPECT_EQ(probe.text(), OpenWith(key, mine.get())) << "key changed";
@@ -307,11 +256,11 @@ void ExpectKey(ICrypter* crypter, const wchar_t* key)
 
 void RunRow(const Row& row, const wchar_t* key)
 {
-    const LiveCounts before = CurrentLiveCounts();
+    const auto before = LiveCounts();
     {
         ComPtr<ICrypter> crypter = KeyedCrypter(key);
         CallInput in;
-        in.Make(row, row.method == EncryptEx ? PLAIN : ENVELOPE, crypter.get());
+        in.Make(row, row.method == EncryptEx ? PLAIN : ENVELOPE);
         const Bstr stale(L"stale");
         BSTR text = stale.get();
         VARIANT bytes;
@@ -320,7 +269,8 @@ void RunRow(const Row& row, const wchar_t* key)
         PublishSentinel();
         const HRESULT result = Call(crypter.get(), row, in, &text, &bytes);
         EXPECT_EQ(row.result, result);
-        ExpectErrorInfo(row, result);
+        EXPECT_EQ(result == S_OK ? SENTINEL : row.message ? L"Zarnocrypt.Crypter|"s + row.message : L"",
+                  TakeErrorRecord());
         if (row.out != NullOut && row.method != SetKey) {
             EXPECT_TRUE(row.method >= EncryptEx || text != stale.get()) << "string result not written";
             ExpectResult(row, result, text == stale.get() ? nullptr : text, bytes, key);
@@ -330,7 +280,7 @@ void RunRow(const Row& row, const wchar_t* key)
         VariantClear(&bytes);
         ExpectKey(crypter.get(), row.out != KeyAfter ? key : row.expected.empty() ? nullptr : row.expected.data());
     }
-    ExpectNothingLeft(before, "");
+    EXPECT_EQ(before, LiveCounts()) << "{strings and safe arrays, heap blocks} left alive";
 }
 
 TEST(Boundary, EveryRow)

@@ -1,21 +1,15 @@
 // What a test program holds alive: blocks of the COM task allocator, where
-// oleaut32 keeps automation strings and safe arrays (counted by an
-// IMallocSpy), and C++ heap blocks, the Crypter objects and the component's
-// buffers among them (counted by a replaced operator new, which can also be
-// made to fail). Run with OANOCACHE=1, or oleaut32 keeps freed strings.
+// oleaut32 keeps strings and safe arrays (run with OANOCACHE=1, or it keeps
+// freed ones), and C++ heap blocks, counted by a replaced operator new that
+// can also be made to fail.
 #pragma once
 
-#include <string>
+#include <utility>
 
 namespace zarnocrypt::test {
 
-struct LiveCounts {
-    long automation = 0;
-    long heap = 0;
-};
-
-LiveCounts CurrentLiveCounts();
-void ExpectNothingLeft(const LiveCounts& before, const std::string& label);
+// {automation blocks, heap blocks}
+std::pair<long, long> LiveCounts();
 
 // From the n-th heap allocation on, every one fails; -1 stops failing.
 // Returns how many allocations were still to go before the first failure.

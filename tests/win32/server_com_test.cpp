@@ -1,18 +1,16 @@
 // The built DLL as COM clients meet it: its exports and unload rule, the
 // cached class object, creation and aggregation, object identity, a
-// compiled client through the virtual table, IDispatch served from the
-// registered type library, the type library's layout and the version resource.
+// compiled client through the virtual table and the version resource.
+// "server_tests report" is the client that side_by_side.cmake runs in each
+// registry view.
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
 #include "com_support.h"
-#include "server_dll.h"
 
 namespace zarnocrypt::test {
 namespace {
-
-class ComApartment : public testing::Environment {
-    void SetUp() override { ASSERT_EQ(S_OK, CoInitialize(nullptr)); }
-    void TearDown() override { CoUninitialize(); }
-};
-const auto* const apartment = testing::AddGlobalTestEnvironment(new ComApartment);
 
 // An outer object that counts the references reaching it.
 struct Outer final : IUnknown {
@@ -20,11 +18,7 @@ struct Outer final : IUnknown {
     ULONG references = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!IsEqualIID(riid, IID_IUnknown))
-            return inner->QueryInterface(riid, ppv);
-        *ppv = this;
-        AddRef();
-        return S_OK;
+        return IsEqualIID(riid, IID_IUnknown) ? (*ppv = this, AddRef(), S_OK) : inner->QueryInterface(riid, ppv);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
@@ -32,55 +26,63 @@ struct Outer final : IUnknown {
 
 TEST(ServerDll, ClassObjectCreationAndUnloadRule)
 {
-    ServerDll dll;
-    ASSERT_TRUE(dll.canUnloadNow && dll.getClassObject && dll.registerServer);
-    EXPECT_EQ(S_OK, dll.canUnloadNow());
+    const HMODULE dll = LoadLibraryW(ServerPath().c_str());
+    const auto canUnloadNow = Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllCanUnloadNow");
+    const auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(dll, "DllGetClassObject");
+    ASSERT_TRUE(canUnloadNow && getClassObject && GetProcAddress(dll, "DllRegisterServer"));
+    const auto factory = [&] {
+        IClassFactory* object = nullptr;
+        EXPECT_EQ(S_OK, getClassObject(CLSID_Crypter, IID_IClassFactory, reinterpret_cast<void**>(&object)));
+        return object;
+    };
+    EXPECT_EQ(S_OK, canUnloadNow());
     void* result = &result;
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, dll.getClassObject(IID_ICrypter, IID_IClassFactory, &result));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject(IID_ICrypter, IID_IClassFactory, &result));
     EXPECT_EQ(nullptr, result);
 
     // Outside references to the one cached class object count once.
-    IClassFactory* factory = dll.Factory();
-    IClassFactory* again = dll.Factory();
-    EXPECT_EQ(factory, again);
+    IClassFactory* cached = factory();
+    IClassFactory* again = factory();
+    EXPECT_EQ(cached, again);
     again->Release();
-    EXPECT_EQ(S_FALSE, dll.canUnloadNow());
-    factory->Release();
-    EXPECT_EQ(S_OK, dll.canUnloadNow());
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    cached->Release();
+    EXPECT_EQ(S_OK, canUnloadNow());
 
-    factory = dll.Factory();
+    cached = factory();
     Outer outer;
-    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_ICrypter, nullptr));
+    EXPECT_EQ(E_POINTER, cached->CreateInstance(nullptr, IID_ICrypter, nullptr));
     for (const auto& [unknown, riid, expected] : {std::tuple{&outer, &IID_ICrypter, CLASS_E_NOAGGREGATION},
                                                   std::tuple{(Outer*)nullptr, &IID_IClassFactory, E_NOINTERFACE}}) {
         result = &result;
-        EXPECT_EQ(expected, factory->CreateInstance(unknown, *riid, &result));
+        EXPECT_EQ(expected, cached->CreateInstance(unknown, *riid, &result));
         EXPECT_EQ(nullptr, result);
     }
     // An object, an aggregated object and a server lock each keep the DLL loaded.
     ICrypter* crypter = nullptr;
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ICrypter, reinterpret_cast<void**>(&crypter)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)));
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    factory->Release();
+    ASSERT_EQ(S_OK, cached->CreateInstance(nullptr, IID_ICrypter, reinterpret_cast<void**>(&crypter)));
+    ASSERT_EQ(S_OK, cached->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)));
+    EXPECT_EQ(S_OK, cached->LockServer(TRUE));
+    cached->Release();
     crypter->Release();
     EXPECT_EQ(1u, outer.references);  // the inner object holds no reference on its owner
     ICrypter* delegating = nullptr;
     ASSERT_EQ(S_OK, outer.inner->QueryInterface(IID_ICrypter, reinterpret_cast<void**>(&delegating)));
     EXPECT_NE(static_cast<void*>(outer.inner), static_cast<void*>(delegating));
-    EXPECT_EQ(2u, outer.references);
     IUnknown* identity = nullptr;
     ASSERT_EQ(S_OK, delegating->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
     EXPECT_EQ(static_cast<IUnknown*>(&outer), identity);
+    EXPECT_EQ(3u, outer.references);
     identity->Release();
     delegating->Release();
     EXPECT_EQ(1u, outer.references);
     EXPECT_EQ(0u, outer.inner->Release());
-    EXPECT_EQ(S_FALSE, dll.canUnloadNow());  // the lock
-    factory = dll.Factory();
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory->Release();
-    EXPECT_EQ(S_OK, dll.canUnloadNow());
+    EXPECT_EQ(S_FALSE, canUnloadNow());  // the lock
+    cached = factory();
+    EXPECT_EQ(S_OK, cached->LockServer(FALSE));
+    cached->Release();
+    EXPECT_EQ(S_OK, canUnloadNow());
+    FreeLibrary(dll);
 }
 
 // A compiled client: ProgIDs, one identity, error-info support, every kind of call.
@@ -111,7 +113,7 @@ TEST(ServerCom, EarlyBoundClient)
     ASSERT_EQ(S_OK, crypter->GetVersionString(version.out()));
     EXPECT_EQ(ZARNOCRYPT_VERSION_STRING, version.text());
     EXPECT_EQ(HRESULT(0x80040197), crypter->Encrypt(plain.get(), marked.out()));
-    EXPECT_EQ(L"Key has not been set.", ErrorRecord::Take().description);
+    EXPECT_EQ(L"Zarnocrypt.Crypter|Key has not been set.", TakeErrorRecord());
     ASSERT_EQ(S_OK, crypter->SetKey(Bstr(L"compiled client").get()));
     ASSERT_EQ(S_OK, crypter->MultilineEncrypt(plain.get(), marked.out()));
     ASSERT_EQ(S_OK, crypter->Decrypt(marked.get(), back.out()));
@@ -133,10 +135,47 @@ TEST(ServerCom, VersionResourceMarksItSelfRegistering)
                                          {L"OLESelfRegister", L""}}) {
         void* value = nullptr;
         const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-        ASSERT_TRUE(VerQueryValueW(block.data(), key.c_str(), &value, &length)) << std::string(key.begin(), key.end());
-        EXPECT_EQ(std::wstring(expected), static_cast<const wchar_t*>(value));
+        EXPECT_TRUE(VerQueryValueW(block.data(), key.c_str(), &value, &length) &&
+                    std::wstring(expected) == static_cast<const wchar_t*>(value)) << std::string(key.begin(), key.end());
     }
+}
+
+// The module the system loaded for this view's registration, the version read
+// through IDispatch (this view's type library) and a text sealed through the
+// virtual table, which every word size must seal alike.
+int Report()
+{
+    ComPtr<ICrypter> crypter;
+    HRESULT result = CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter, crypter.out());
+    char module[MAX_PATH] = "(none)";
+    GetModuleFileNameA(GetModuleHandleA("Zarnocrypt.dll"), module, MAX_PATH);
+    LPOLESTR name = const_cast<LPOLESTR>(L"GetVersionString");
+    DISPID id = 0;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Variant version;
+    Bstr plain(std::wstring(145, L'z')), marked;
+    if (SUCCEEDED(result))
+        result = crypter->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+    if (SUCCEEDED(result))
+        result = crypter->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &version, nullptr, nullptr);
+    if (SUCCEEDED(result) && SUCCEEDED(result = crypter->SetKey(Bstr(L"side by side").get())))
+        result = crypter->Encrypt(plain.get(), marked.out());
+    if (FAILED(result))
+        return std::printf("error %08lx\n", static_cast<unsigned long>(result)), 0;
+    std::wstring text = marked.text();
+    std::replace(text.begin(), text.end(), L'\n', L' ');
+    std::printf("module=%s version=%ls marked=%ls\n", module, version.bstrVal, text.c_str());
+    return 0;
 }
 
 }  // namespace
 }  // namespace zarnocrypt::test
+
+int main(int argc, char** argv)
+{
+    CoInitialize(nullptr);
+    if (argc == 2 && argv[1] == std::string_view("report"))
+        return zarnocrypt::test::Report();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
