@@ -172,6 +172,7 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
         // Output to the file "out", or to standard output for "-".
         {{"encrypt", "-o", "out"}, "abc", 0, MARKED},
         {{"decrypt", "--output=out", "msg"}, "", 0, "abc"},
+        {{"decrypt", "-o", "out"}, "x", 0, "x", "", nullptr},
         {{"encrypt", "-o", "-"}, "abc", 0, MARKED},
         {{"encrypt", "--output", "/dev/null"}, "abc", 0, ""},
     });
@@ -223,7 +224,7 @@ TEST_F(CliTest, FailuresExitOneWithTheMessageAndNoOutput)
         fails({"decrypt-bytes", "missing"}, "", notSet, nullptr),
         fails({"decrypt", "msg"}, "", "Key not set.", nullptr),
         fails({"decrypt", "-k", "other", "msg"}, "", cannot), fails({"decrypt", "-k", "key-cr", "msg"}, "", cannot),
-        fails({"decrypt", "-k", "key-2lf", "msg"}, "", cannot),
+        fails({"decrypt", "-k", "key-2lf", "msg"}, "", cannot), fails({"encrypt", "-k", "-", "msg"}, "\r\n", notSet),
         fails({"decrypt-bytes", "-k", "other", "env"}, "", cannot),
         fails({"decrypt-bytes"}, Bytes(ENVELOPE_HEX.substr(0, 62)), cannot),
         fails({"decrypt"}, "[ZQV]x\nAAAA[/ZQV]", "Encryption code damaged or type wrong"),
@@ -312,6 +313,7 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
                             {"24 bytes)", "32 bytes), the message has 31"}, {yes, no + "the size is inconsistent)"}})),
         shows({"inspect"}, "", none + "shorter than the start marker\n"),
         shows({"inspect"}, "[/ZQV]", none + "no end marker \"[/ZQV]\"\n"),
+        shows({"inspect"}, "[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows({"inspect"}, "abcdef[/ZQV]x", none + "text follows the first end marker\n"),
         shows({"inspect"}, "[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\"; " + damaged),
         shows({"inspect"}, "[ZQV]\x7f\nAAAA[/ZQV]",
