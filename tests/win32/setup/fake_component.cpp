@@ -1,75 +1,40 @@
-// A stand-in for Zarnocrypt.dll that registers only the class key Setup
-// looks at. Each call is logged to C:\setup-test.log with the DLL's path, and
-// takes a while, so that a Setup that doesn't wait for regsvr32 is caught.
-// Built twice: FAKE_REGISTER_FAILS makes DllRegisterServer fail.
+// A stand-in for Zarnocrypt.dll that registers only the class key's value
+// that Setup looks at. Each call is logged to C:\setup-test.log with the DLL's
+// path, and takes a while, so that a Setup that doesn't wait for regsvr32 is
+// caught.
 #include <cstdio>
-#include <string>
-#include <windows.h>
-#include <objbase.h>
 
-#include "Zarnocrypt_h.h"
+#include "class_key.h"
 
 namespace {
 
-HINSTANCE module;
-constexpr DWORD kCallDurationMs = 800;
-
-std::string ClassKey()
+// Logs the call with the DLL's path after the time a real registration takes.
+void Call(const char* name)
 {
-    wchar_t guid[40];
-    StringFromGUID2(CLSID_Crypter, guid, 40);
-    char narrow[40];
-    WideCharToMultiByte(CP_ACP, 0, guid, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return std::string("CLSID\\") + narrow;
-}
-
-std::string ModulePath()
-{
+    Sleep(800);
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Call), &self);
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(module, path, sizeof path);
-    return path;
-}
-
-void Log(const char* call)
-{
+    GetModuleFileNameA(self, path, sizeof path);
     if (std::FILE* log = std::fopen("C:\\setup-test.log", "a")) {
-        std::fprintf(log, "%s %s\n", call, ModulePath().c_str());
+        std::fprintf(log, "%s %s\n", name, path);
         std::fclose(log);
     }
 }
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
-{
-    if (reason == DLL_PROCESS_ATTACH)
-        module = instance;
-    return TRUE;
-}
-
 extern "C" HRESULT __stdcall DllRegisterServer()
 {
-    Sleep(kCallDurationMs);
-#ifdef FAKE_REGISTER_FAILS
-    Log("register-fails");
-    return E_FAIL;
-#else
-    const std::string key = ClassKey();
-    const std::string path = ModulePath();
+    Call("register");
     const char name[] = "Crypter Class";
-    if (RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, name, sizeof name - 1) != ERROR_SUCCESS ||
-        RegSetValueA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str(), REG_SZ, path.c_str(),
-                     static_cast<DWORD>(path.size())) != ERROR_SUCCESS)
-        return E_FAIL;
-    Log("register");
-    return S_OK;
-#endif
+    return RegSetValueA(HKEY_CLASSES_ROOT, ClassKey().c_str(), REG_SZ, name, sizeof name - 1) ? E_FAIL : S_OK;
 }
 
 extern "C" HRESULT __stdcall DllUnregisterServer()
 {
-    Sleep(kCallDurationMs);
+    Call("unregister");
     RegDeleteTreeA(HKEY_CLASSES_ROOT, ClassKey().c_str());
-    Log("unregister");
     return S_OK;
 }

@@ -1,286 +1,192 @@
-// Drives Setup's dialogs as a user would, from a process of its own in the
-// same Wine prefix and display. One command per run; results go to stdout
-// as "name=value" lines that the test script compares.
-//
-//   clsid                       the class key's braced identifier
-//   wait-main                   wait until the main dialog is up
-//   state                       visibility and state of the three buttons
-//   texts                       the texts of the main dialog's controls
-//   tabstops                    the controls in the tab order
-//   click ID                    click a button of the main dialog
-//   escape | close-box          press Esc / the close box of the main dialog
-//   about                       the system menu's About command
-//   owned                       how many dialogs the main dialog owns now
-//   message                     wait for a message box and describe it
-//   answer ok|yes|no            click that button of the message box
-//   about-box                   wait for the About box and describe it
-//   close-about ok|escape|close-box
-//   record-url URL              the https handler: writes URL to C:\opened-url.txt
+// Works Setup's dialogs as a user would, from a process of its own in the same
+// Wine prefix and display. Each argument is a step; looking ones print a line:
+//   state            caption and the state of Install, Uninstall, Exit, dialog
+//   tabs             the controls in the tab order, with their texts
+//   install | uninstall | exit | about    click, or the system menu's About
+//   box              the dialog the main dialog owns: caption{children}
+//   ok | yes | no    click that button of the owned dialog, wait until it goes
+//   escape | close-box   to the owned dialog if there is one, else the main one
+//   registry         the class key, its server path and the ProgID, per view
+//   value=TEXT | empty-key   set the class key's default value | key only
+//   record-url URL   the https handler: logs "open URL" to C:\setup-test.log
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 #include <vector>
-#include <windows.h>
-#include <objbase.h>
 
+#include "class_key.h"
 #include "resource.h"
-#include "Zarnocrypt_h.h"
 
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
-
 // WM_GETTEXT rather than GetWindowText, which doesn't ask another
 // process's edit fields for their contents.
-std::string WindowText(HWND window)
+std::string Text(HWND window)
 {
     char text[512] = {};
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        5000, &copied);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
     return text;
 }
 
-std::string ClassName(HWND window)
+bool IsClass(HWND window, const char* name)
 {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
+    char found[64] = {};
+    GetClassNameA(window, found, sizeof found);
+    return std::string(found) == name;
 }
 
-BOOL CALLBACK CollectDialog(HWND window, LPARAM list)
-{
-    if (IsWindowVisible(window) && ClassName(window) == "#32770")
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
-{
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelDialogs()
+// Top-level windows, or the controls of a dialog.
+std::vector<HWND> Windows(HWND parent)
 {
     std::vector<HWND> found;
-    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
+    for (HWND window = GetWindow(parent ? parent : GetDesktopWindow(), GW_CHILD); window != nullptr;
+         window = GetWindow(window, GW_HWNDNEXT))
+        found.push_back(window);
     return found;
 }
 
-HWND MainDialog()
+// The main dialog (the one with the welcome line), or the message box or
+// About box that it owns.
+HWND Dialog(bool owned)
 {
-    for (HWND window : TopLevelDialogs())
-        if (GetDlgItem(window, IDC_WELCOME) != nullptr)
-            return window;
-    return nullptr;
+    HWND main = nullptr, found = nullptr;
+    for (HWND window : Windows(nullptr))
+        if (IsWindowVisible(window) && IsClass(window, "#32770") && GetDlgItem(window, IDC_WELCOME))
+            main = window;
+    for (HWND window : Windows(nullptr))
+        if (main && IsWindowVisible(window) && IsClass(window, "#32770") && GetWindow(window, GW_OWNER) == main)
+            found = window;
+    return owned ? found : main;
 }
 
-// A dialog owned by the main dialog: a message box, or the About box.
-HWND OwnedDialog(bool about)
+template <typename Done>
+bool WaitUntil(Done done)
 {
-    const HWND main = MainDialog();
-    for (HWND window : TopLevelDialogs())
-        if (main != nullptr && GetWindow(window, GW_OWNER) == main &&
-            (GetDlgItem(window, IDC_ABOUT_NOTICE) != nullptr) == about)
-            return window;
-    return nullptr;
+    for (int waited = 0; waited < 30000; waited += 50, Sleep(50))
+        if (done())
+            return true;
+    return false;
 }
 
-template <typename Find>
-HWND WaitFor(Find find)
+const char* Shown(HWND window)
 {
-    for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
-        if (HWND window = find())
-            return window;
-        Sleep(50);
+    const bool enabled = window != nullptr && IsWindowEnabled(window);
+    return window != nullptr && IsWindowVisible(window) ? (enabled ? "on" : "off") : (enabled ? "hidden-on" : "hidden");
+}
+
+// Static texts as they read, "(icon)" for an icon, "[label]" for a button,
+// visible ones only; line ends become "|".
+std::string Describe(HWND box)
+{
+    std::string out = Text(box) + "{";
+    for (HWND child : Windows(box)) {
+        if (!IsWindowVisible(child))
+            continue;
+        std::string item = Text(child);
+        if (IsClass(child, "Button"))
+            item = "[" + item + "]";
+        else if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            item = SendMessageA(child, STM_GETICON, 0, 0) ? "(icon)" : "";
+        std::erase(item, '\r');
+        for (char& c : item)
+            c = c == '\n' ? '|' : c;
+        if (!item.empty())
+            out += (out.back() == '{' ? "" : ";") + item;
     }
-    return nullptr;
+    return out + "}";
 }
 
-std::vector<HWND> Children(HWND parent)
+// "name=value" of the class key, its server path and the
+// ProgID, and under WOW64 of the native view too; absent ones left out.
+std::string Registry()
 {
-    std::vector<HWND> found;
-    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-bool IsIconStatic(HWND window)
-{
-    return ClassName(window) == "Static" && (GetWindowLongA(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-}
-
-// Line ends become "|" so that each answer stays on one line.
-std::string OneLine(std::string text)
-{
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    const std::string key = ClassKey(), server = key + "\\InprocServer32";
+    const struct { const char* name; std::string key; DWORD view; } entries[] = {
+        {"key", key, 0}, {"server", server, 0}, {"progid", "Zarnocrypt.Crypter", 0},
+        {"key64", key, RRF_SUBKEY_WOW6464KEY}, {"server64", server, RRF_SUBKEY_WOW6464KEY}};
     std::string out;
-    for (char c : text)
-        if (c != '\r')
-            out += c == '\n' ? '|' : c;
+    for (const auto& entry : entries) {
+        char value[512] = {};
+        DWORD size = sizeof value;
+        if ((entry.view != 0 && !wow64) || RegGetValueA(HKEY_CLASSES_ROOT, entry.key.c_str(), nullptr,
+                                                        RRF_RT_REG_SZ | entry.view, nullptr, value, &size))
+            continue;
+        out += (out.empty() ? "" : " ") + std::string(entry.name) + "=" + value;
+    }
     return out;
 }
 
-void PrintButton(const char* name, HWND button)
+// Closes the owned dialog (and waits until it is gone) or the main dialog.
+// Clicks are posted: a sent one would block inside the modal message box.
+bool Close(const std::string& how, HWND main)
 {
-    std::printf("%s=%s,%s\n", name, button != nullptr && IsWindowVisible(button) ? "shown" : "hidden",
-                button != nullptr && IsWindowEnabled(button) ? "enabled" : "disabled");
-}
-
-int Fail(const char* what)
-{
-    std::printf("error=%s\n", what);
-    return 1;
-}
-
-int DescribeMessageBox()
-{
-    const HWND box = WaitFor([] { return OwnedDialog(false); });
-    if (box == nullptr)
-        return Fail("no message box");
-    std::printf("caption=%s\n", WindowText(box).c_str());
-    std::string buttons, text;
-    bool icon = false;
-    for (HWND child : Children(box)) {
-        const std::string kind = ClassName(child);
-        if (kind == "Button" && IsWindowVisible(child))
-            buttons += (buttons.empty() ? "" : ",") + WindowText(child);
-        else if (IsIconStatic(child))
-            icon = true;
-        else if (kind == "Static" && !WindowText(child).empty())
-            text = WindowText(child);
+    const HWND owned = Dialog(true);
+    const HWND target = owned ? owned : main;
+    const HWND button = GetDlgItem(target, how == "yes" ? IDYES : how == "no" ? IDNO : IDOK);
+    if (how == "escape") {  // through the dialog's own message loop, as a key press
+        PostMessageA(button ? button : target, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageA(button ? button : target, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    } else if (how == "close-box") {
+        PostMessageA(target, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (owned == nullptr || button == nullptr || !PostMessageA(button, BM_CLICK, 0, 0)) {
+        return false;
     }
-    std::printf("text=%s\nbuttons=%s\nicon=%s\n", OneLine(text).c_str(), buttons.c_str(), icon ? "yes" : "no");
-    return 0;
+    return owned == nullptr || WaitUntil([owned] { return !IsWindow(owned); });
 }
 
-int DescribeAboutBox()
-{
-    const HWND box = WaitFor([] { return OwnedDialog(true); });
-    if (box == nullptr)
-        return Fail("no About box");
-    std::printf("caption=%s\n", WindowText(box).c_str());
-    for (HWND child : Children(box))
-        if (!IsIconStatic(child) && !WindowText(child).empty())
-            std::printf("%s=%s\n", ClassName(child).c_str(), WindowText(child).c_str());
-    return 0;
-}
+int Print(const std::string& line) { return std::printf("%s\n", line.c_str()); }
 
-// Esc goes through the dialog's own message loop, as a key press would.
-void PressEscape(HWND dialog)
+// Runs one step; false when it could not be done.
+bool Step(const std::string& step)
 {
-    const HWND target = GetDlgItem(dialog, IDOK) ? GetDlgItem(dialog, IDOK) : dialog;
-    PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 1);
-    PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-}
-
-int Close(HWND dialog, const std::string& how)
-{
-    if (how == "ok")
-        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    else if (how == "escape")
-        PressEscape(dialog);
-    else if (how == "close-box")
-        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-        return Fail("unknown way to close");
-    return 0;
-}
-
-int Answer(const std::string& button)
-{
-    const HWND box = WaitFor([] { return OwnedDialog(false); });
-    const int id = button == "ok" ? IDOK : button == "yes" ? IDYES : button == "no" ? IDNO : 0;
-    if (box == nullptr || id == 0 || GetDlgItem(box, id) == nullptr)
-        return Fail("no such message box button");
-    PostMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0);
-    return 0;
-}
-
-int RecordUrl(const char* url)
-{
-    std::FILE* out = std::fopen("C:\\opened-url.txt", "a");
-    if (out == nullptr)
-        return 1;
-    std::fprintf(out, "%s\n", url);
-    return std::fclose(out) == 0 ? 0 : 1;
-}
-
-int PrintClassKey()
-{
-    wchar_t guid[40];
-    StringFromGUID2(CLSID_Crypter, guid, 40);
-    std::printf("%ls\n", guid);
-    return 0;
+    if (step.rfind("value=", 0) == 0)
+        return !RegSetValueA(HKEY_CLASSES_ROOT, ClassKey().c_str(), REG_SZ, step.c_str() + 6,
+                             static_cast<DWORD>(step.size() - 6));
+    HKEY key;
+    if (step == "empty-key")
+        return !RegCreateKeyA(HKEY_CLASSES_ROOT, ClassKey().c_str(), &key) && !RegCloseKey(key);
+    if (step == "registry")
+        return Print(Registry());
+    HWND main = nullptr, box = nullptr;
+    if (!WaitUntil([&main] { return (main = Dialog(false)) != nullptr; }))
+        return false;
+    const int id = step == "install" ? IDC_INSTALL : step == "uninstall" ? IDC_UNINSTALL : step == "exit" ? IDOK : 0;
+    if (id != 0)
+        return PostMessageA(GetDlgItem(main, id), BM_CLICK, 0, 0);
+    if (step == "state")
+        return Print(Text(main) + ": install=" + Shown(GetDlgItem(main, IDC_INSTALL)) + " uninstall=" +
+                     Shown(GetDlgItem(main, IDC_UNINSTALL)) + " exit=" + Shown(GetDlgItem(main, IDOK)) +
+                     " dialog=" + Shown(main));
+    if (step == "tabs") {
+        std::string line = "tabs:";
+        for (HWND child : Windows(main))
+            if (GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP)
+                line += " " + std::to_string(GetDlgCtrlID(child)) + "=" + Text(child);
+        return Print(line);
+    }
+    if (step == "about")
+        return PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT_SETUP, 0) && WaitUntil([] { return Dialog(true); });
+    if (step == "box")
+        return WaitUntil([&box] { return (box = Dialog(true)) != nullptr; }) && Print(Describe(box));
+    const bool close = step == "ok" || step == "yes" || step == "no" || step == "escape" || step == "close-box";
+    return close && Close(step, main);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::string command = argc > 1 ? argv[1] : "";
-    const std::string argument = argc > 2 ? argv[2] : "";
-    if (command == "clsid")
-        return PrintClassKey();
-    if (command == "record-url" && argc > 2)
-        return RecordUrl(argv[2]);
-    if (command == "message")
-        return DescribeMessageBox();
-    if (command == "answer")
-        return Answer(argument);
-    if (command == "about-box")
-        return DescribeAboutBox();
-    if (command == "close-about") {
-        const HWND box = WaitFor([] { return OwnedDialog(true); });
-        return box != nullptr ? Close(box, argument) : Fail("no About box");
+    if (argc == 3 && std::string(argv[1]) == "record-url") {
+        std::FILE* log = std::fopen("C:\\setup-test.log", "a");
+        return log != nullptr && std::fprintf(log, "open %s\n", argv[2]) > 0 && std::fclose(log) == 0 ? 0 : 1;
     }
-
-    const HWND main = WaitFor(MainDialog);
-    if (main == nullptr)
-        return Fail("no main dialog");
-    if (command == "wait-main") {
-        std::printf("caption=%s\n", WindowText(main).c_str());
-        return 0;
+    for (int i = 1; i < argc; ++i, std::fflush(stdout)) {
+        if (!Step(argv[i])) {
+            Print(std::string("error: step ") + argv[i] + " failed");
+            return 1;
+        }
     }
-    if (command == "state") {
-        PrintButton("install", GetDlgItem(main, IDC_INSTALL));
-        PrintButton("uninstall", GetDlgItem(main, IDC_UNINSTALL));
-        PrintButton("exit", GetDlgItem(main, IDOK));
-        std::printf("dialog=%s\n", IsWindowEnabled(main) ? "enabled" : "disabled");
-        return 0;
-    }
-    if (command == "texts") {
-        for (HWND child : Children(main))
-            if (!WindowText(child).empty())
-                std::printf("%d=%s\n", GetDlgCtrlID(child), WindowText(child).c_str());
-        return 0;
-    }
-    if (command == "tabstops") {
-        for (HWND child : Children(main))
-            if (GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP)
-                std::printf("%d ", GetDlgCtrlID(child));
-        std::printf("\n");
-        return 0;
-    }
-    if (command == "click") {
-        const HWND button = GetDlgItem(main, std::atoi(argument.c_str()));
-        if (button == nullptr)
-            return Fail("no such control");
-        PostMessageA(button, BM_CLICK, 0, 0);
-        return 0;
-    }
-    if (command == "escape" || command == "close-box")
-        return Close(main, command);
-    if (command == "owned") {
-        int count = 0;
-        for (HWND window : TopLevelDialogs())
-            count += GetWindow(window, GW_OWNER) == main;
-        std::printf("owned=%d\n", count);
-        return 0;
-    }
-    if (command == "about") {
-        PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT_SETUP, 0);
-        return 0;
-    }
-    return Fail("unknown command");
+    return 0;
 }
