@@ -25,6 +25,8 @@ bool Same(const Buffer& buffer, const Buffer& expected)
 {
     return buffer.size() == expected.size() && std::memcmp(buffer.data(), expected.data(), expected.size()) == 0;
 }
+const char* Chars(const Buffer& buffer) { return reinterpret_cast<const char*>(buffer.data()); }
+std::uint32_t Size32(const Buffer& buffer) { return static_cast<std::uint32_t>(buffer.size()); }
 
 // Everything a scenario needs, made before any failure is injected; the
 // foreign envelope has 256-bit blocks.
@@ -47,7 +49,7 @@ struct World {
         EncryptEnvelope(wide, plain.data(), plain.size(), foreignEnvelope);
         EncryptText(MARKED_PLAIN, key, FORM_LINE_BREAKS, SingleByteCodePage(), marked);
         EncryptText(HTML_PLAIN, key, FORM_HTML_COMMENT, SingleByteCodePage(), html);
-        Base64Encode(plain.data(), static_cast<std::uint32_t>(plain.size()), 72, base64);
+        Base64Encode(plain.data(), Size32(plain), 72, base64);
     }
 };
 
@@ -61,31 +63,18 @@ struct Scenario {
 };
 
 const Scenario SCENARIOS[] = {
-    {"LoadKeyText", [](World& w, Buffer&) { return LoadKeyText(w.key, w.keyText = OTHER_KEY_TEXT, sizeof OTHER_KEY_TEXT - 1); },
-     nullptr, 6},
+    {"LoadKeyText", [](World& w, Buffer&) { return LoadKeyText(w.key, w.keyText = OTHER_KEY_TEXT, sizeof OTHER_KEY_TEXT - 1); }, nullptr, 6},
     {"BuildSchedule", [](World& w, Buffer&) { return w.key.BuildSchedule(8); }, nullptr, 8},
-    {"EncryptEnvelope", [](World& w, Buffer& out) { return EncryptEnvelope(w.key, w.plain.data(), w.plain.size(), out); },
-     &World::envelope, 6},
-    {"DecryptEnvelope",
-     [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.envelope.data(), w.envelope.size(), out); }, &World::plain, 6},
+    {"EncryptEnvelope", [](World& w, Buffer& out) { return EncryptEnvelope(w.key, w.plain.data(), w.plain.size(), out); }, &World::envelope, 6},
+    {"DecryptEnvelope", [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.envelope.data(), w.envelope.size(), out); }, &World::plain, 6},
     // The block-length switch allocates a new schedule inside the decryption.
     {"DecryptEnvelopeOfAnotherBlockLength",
-     [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.foreignEnvelope.data(), w.foreignEnvelope.size(), out); },
-     &World::plain, 8},
-    {"EncryptText",
-     [](World& w, Buffer& out) { return EncryptText(HTML_PLAIN, w.key, FORM_HTML_COMMENT, SingleByteCodePage(), out); },
+     [](World& w, Buffer& out) { return DecryptEnvelope(w.key, w.foreignEnvelope.data(), w.foreignEnvelope.size(), out); }, &World::plain, 8},
+    {"EncryptText", [](World& w, Buffer& out) { return EncryptText(HTML_PLAIN, w.key, FORM_HTML_COMMENT, SingleByteCodePage(), out); },
      &World::html, 6},
-    {"DecryptText",
-     [](World& w, Buffer& out) {
-         return DecryptText(reinterpret_cast<const char*>(w.marked.data()), w.marked.size(), w.key, out);
-     },
-     &World::markedPlain, 6},
-    {"Base64Encode",
-     [](World& w, Buffer& out) { return Base64Encode(w.plain.data(), static_cast<std::uint32_t>(w.plain.size()), 72, out); },
-     &World::base64, 6},
-    {"Base64Decode",
-     [](World& w, Buffer& out) { return Base64Decode(reinterpret_cast<const char*>(w.base64.data()), w.base64.size(), out); },
-     &World::plain, 6},
+    {"DecryptText", [](World& w, Buffer& out) { return DecryptText(Chars(w.marked), w.marked.size(), w.key, out); }, &World::markedPlain, 6},
+    {"Base64Encode", [](World& w, Buffer& out) { return Base64Encode(w.plain.data(), Size32(w.plain), 72, out); }, &World::base64, 6},
+    {"Base64Decode", [](World& w, Buffer& out) { return Base64Decode(Chars(w.base64), w.base64.size(), out); }, &World::plain, 6},
 };
 
 // With no failure injected: the key still encrypts, and a fresh key of its

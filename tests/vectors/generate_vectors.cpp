@@ -10,11 +10,12 @@
 #include <mcrypt.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,15 +112,17 @@ Bytes Mcrypt(const Bytes& key, Bytes block, bool inverse)
 
 int Rounds(int nk, int nb) { return nb == 8 || nk == 8 ? 14 : nk == 6 ? 12 : 10; }
 
-// One block in this cipher's row order (byte r·Nb + c is FIPS byte r + 4c).
-Bytes Block(const Bytes& key, int nb, const Bytes& rows, bool inverse)
+// Whole blocks in this cipher's row order (byte r·Nb + c of a block is FIPS byte r + 4c).
+Bytes Blocks(const Bytes& key, int nb, Bytes data, bool inverse)
 {
-    const int nk = static_cast<int>(key.size() / 4);
-    Bytes cols(rows.size()), out(rows.size());
-    for (int i = 0; i < 4 * nb; ++i) cols[i] = rows[i % 4 * nb + i / 4];
-    cols = Rounds(nk, nb) == std::max(nk, nb) + 6 ? Mcrypt(key, cols, inverse) : Textbook(key, nb, Rounds(nk, nb), cols, inverse);
-    for (int i = 0; i < 4 * nb; ++i) out[i % 4 * nb + i / 4] = cols[i];
-    return out;
+    const int nk = static_cast<int>(key.size() / 4), size = 4 * nb;
+    for (std::size_t at = 0; at < data.size(); at += size) {
+        Bytes cols(size);
+        for (int i = 0; i < size; ++i) cols[i] = data[at + i % 4 * nb + i / 4];
+        cols = Rounds(nk, nb) == std::max(nk, nb) + 6 ? Mcrypt(key, cols, inverse) : Textbook(key, nb, Rounds(nk, nb), cols, inverse);
+        for (int i = 0; i < size; ++i) data[at + i % 4 * nb + i / 4] = cols[i];
+    }
+    return data;
 }
 
 std::mt19937 rng(20261207);
@@ -141,9 +144,8 @@ std::string Hex(const Bytes& b)
 void SelfCheck()
 {
     const char* appendixC[] = {"69c4e0d86a7b0430d8cdb78070b4c55a", "dda97ca4864cdfe06eaf70a0ec0d7191", "8ea2b7ca516745bfeafc49904b496089"};
-    Bytes key, plain;
-    for (int i = 0; i < 32; ++i) key.push_back(static_cast<std::uint8_t>(i)), plain.push_back(static_cast<std::uint8_t>(i % 16 * 0x11));
-    plain.resize(16);
+    Bytes key(32), plain(16);
+    for (int i = 0; i < 32; ++i) key[i] = static_cast<std::uint8_t>(i), plain[i % 16] = static_cast<std::uint8_t>(i % 16 * 0x11);
     bool ok = true;
     for (int nk = 4; nk <= 8; nk += 2) {
         const Bytes k(key.begin(), key.begin() + 4 * nk), cipher = Textbook(k, 4, nk + 6, plain, false);
@@ -174,27 +176,22 @@ std::uint8_t Fingerprint(const Bytes& key)
     return f;
 }
 
-struct Key {
-    Bytes bytes;
-    int nb = 6;  // the schedule's block length; 0 for none
-};
+struct Key { Bytes bytes; int nb = 6; };  // nb: the schedule's block length, 0 for none
 
 Bytes Seal(const Key& k, const Bytes& plain)
 {
-    const std::size_t b = 4 * k.nb, n = (plain.size() + 3 + b - 1) / b, l = plain.size();
+    const std::size_t b = 4 * k.nb, l = plain.size();
     Bytes area(plain), out = {std::uint8_t(l >> 24), std::uint8_t(l >> 16), std::uint8_t(l >> 8), std::uint8_t(l),
                               std::uint8_t(k.nb), std::uint8_t(k.bytes.size() / 4), 0, Fingerprint(k.bytes)};
     area.insert(area.end(), {'Z', 'q', 'v'});
-    area.resize(n * b);
-    for (std::size_t i = 0; i < n; ++i) {
-        const Bytes c = Block(k.bytes, k.nb, Bytes(area.begin() + i * b, area.begin() + (i + 1) * b), false);
-        out.insert(out.end(), c.begin(), c.end());
-    }
+    area.resize((l + 3 + b - 1) / b * b);
+    area = Blocks(k.bytes, k.nb, area, false);
+    out.insert(out.end(), area.begin(), area.end());
     return out;
 }
 
 // The checks of a decryption in their order; the key keeps a switched schedule.
-std::string Open(Key& k, const Bytes& m, Bytes& plain)
+std::string Decrypt(Key& k, const Bytes& m, Bytes& plain)
 {
     if (m.size() <= 8) return "BadHeader";
     if (k.bytes.empty()) return "NoKey";
@@ -207,11 +204,7 @@ std::string Open(Key& k, const Bytes& m, Bytes& plain)
     const std::uint64_t b = 4 * nb, blocks = (l + 3 + b - 1) / b;
     if (usable != 8 + blocks * b) return "Size";
     if (m[5] != k.bytes.size() / 4) return "KeyLength";
-    plain.clear();
-    for (std::size_t i = 0; i < blocks; ++i) {
-        const Bytes p = Block(k.bytes, nb, Bytes(m.begin() + 8 + i * b, m.begin() + 8 + (i + 1) * b), true);
-        plain.insert(plain.end(), p.begin(), p.end());
-    }
+    plain = Blocks(k.bytes, nb, Bytes(m.begin() + 8, m.begin() + 8 + blocks * b), true);
     if (Bytes(plain.begin() + l, plain.begin() + l + 3) != Of("Zqv")) return "Magic";
     plain.resize(l);
     return "Ok";
@@ -269,10 +262,10 @@ std::string Unmark(Key& k, const std::string& t, Bytes& plain)
     if (t[5] != 'X') return "Damaged";
     const Bytes envelope = Unbase64(t.substr(6, end - 6));
     if (envelope.size() < 8) return "Damaged";
-    return k.bytes.empty() ? "NoKey" : Open(k, envelope, plain);
+    return k.bytes.empty() ? "NoKey" : Decrypt(k, envelope, plain);
 }
 
-std::ofstream Open(const std::string& dir, const char* name, const char* what, const char* fields)
+std::ofstream File(const std::string& dir, const char* name, const char* what, const char* fields)
 {
     std::ofstream f(dir + "/" + name);
     f << "# " << what << "\n# Made once by generate_vectors.cpp on 2026-12-07 from independent oracles (see there).\n"
@@ -280,26 +273,42 @@ std::ofstream Open(const std::string& dir, const char* name, const char* what, c
     return f;
 }
 
+// A key row of the scripts below; every later row uses that key.
+Key UseKey(std::ostream& out, const std::string& text, int nb)
+{
+    const Key key{KeyOf(Of(text)), text.empty() ? 0 : nb};
+    out << "key text=" << Hex(Of(text)) << " nb=" << key.nb << "\n";
+    return key;
+}
+
+std::string Outcome(const std::string& status, const Bytes& plain)
+{
+    return " status=" + status + (status == "Ok" ? " plain=" + Hex(plain) : "");
+}
+
+const std::string K128 = "envelope test key", K192 = K128 + "0123456", K256 = K192 + "89abcdef0123456789";
+const std::string ZERO_FINGERPRINT = "\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe";
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2) return std::fputs("usage: generate_vectors <output directory>\n", stderr), 2;
     SelfCheck();
-    const std::string dir = argv[1];
-
-    auto cipher = Open(dir, "cipher.txt", "Single blocks, this cipher's row order: libmcrypt, or the checked textbook cipher for Nk=4 Nb=6.",
+    const std::string dir = argv[1];  // one random sequence runs through the files in this order
+    auto cipher = File(dir, "cipher.txt", "Single blocks, this cipher's row order: libmcrypt, or the checked textbook cipher for Nk=4 Nb=6.",
                        "block nk= nb= key= plain= cipher=");
     for (int nk : {4, 6, 8})
         for (int nb : {4, 6, 8})
             for (int i = 0; i < 3; ++i) {
                 const Bytes key = Random(4 * nk), plain = Random(4 * nb);
                 cipher << "block nk=" << nk << " nb=" << nb << " key=" << Hex(key) << " plain=" << Hex(plain)
-                       << " cipher=" << Hex(Block(key, nb, plain, false)) << "\n";
+                       << " cipher=" << Hex(Blocks(key, nb, plain, false)) << "\n";
             }
 
-    auto keys = Open(dir, "key_text.txt", "Key texts to raw key bytes (nk=0: no key) and fingerprint, by the key text rules written in the generator.", "key text= nk= bytes= fingerprint=");
-    std::vector<Bytes> texts = {Of("\x80\x40\x20\x10\x08\x04\x02\x01"), Of("\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe"), Of("\x01")};
+    auto keys = File(dir, "key_text.txt", "Key texts to raw key bytes (nk=0: no key) and fingerprint, by the key text rules written in the generator.",
+                     "key text= nk= bytes= fingerprint=");
+    std::vector<Bytes> texts = {Of("\x80\x40\x20\x10\x08\x04\x02\x01"), Of(ZERO_FINGERPRINT), Of("\x01")};
     for (std::size_t n : {0, 1, 7, 8, 15, 16, 17, 23, 24, 31, 32, 33, 40, 100}) {
         texts.push_back(Random(n));
         for (auto& b : texts.back()) b = static_cast<std::uint8_t>(b % 255 + 1);
@@ -310,94 +319,84 @@ int main(int argc, char** argv)
              << " fingerprint=" << (key.empty() ? "" : Hex({Fingerprint(key)})) << "\n";
     }
 
-    auto env = Open(dir, "envelope.txt", "Envelopes by the rules written in the generator over libmcrypt and the checked textbook cipher; one key at a time: seal gives the envelope or a status; open gives a status, "
+    auto env = File(dir, "envelope.txt", "Envelopes by the rules written in the generator over libmcrypt and the checked textbook cipher; one key at a time: seal gives the envelope or a status; open gives a status, "
                     "the plaintext, and the key's schedule Nb afterwards (0: none).",
                     "key text= nb=(0: bytes only)  limit nb= max=(longest plaintext)  seal plain= [envelope=] status=  open message= status= [plain=] nb=");
     Key key;
-    auto setKey = [&](const std::string& text, int nb) {
-        key = {KeyOf(Of(text)), text.empty() ? 0 : nb};
-        env << "key text=" << Hex(Of(text)) << " nb=" << key.nb << "\n";
-    };
+    auto use = [&](const std::string& text, int nb) { key = UseKey(env, text, nb); };
     auto seal = [&](const Bytes& p) {
         env << "seal plain=" << Hex(p) << (key.nb ? " envelope=" + Hex(Seal(key, p)) + " status=Ok\n" : " status=NoKey\n");
     };
     auto open = [&](const Bytes& m) {
         Bytes plain;
-        const std::string status = Open(key, m, plain);
-        env << "open message=" << Hex(m) << " status=" << status << (status == "Ok" ? " plain=" + Hex(plain) : "") << " nb=" << key.nb << "\n";
+        env << "open message=" << Hex(m) << Outcome(Decrypt(key, m, plain), plain) << " nb=" << key.nb << "\n";
     };
-    const std::string k128 = "envelope test key", k192 = k128 + "0123456", k256 = k192 + "89abcdef0123456789";
-    for (const std::string& text : {k128, k192, k256})
+    for (const std::string& text : {K128, K192, K256})
         for (int nb : {4, 6, 8}) {
-            setKey(text, nb);
+            use(text, nb);
             for (std::size_t l : {0, 20, 21, 22, 23, 45, 46, 100}) seal(Random(l));
-            if (text == k128) env << "limit nb=" << nb << " max=" << (0x7FFFFFFF - 8) / (4 * nb) * (4 * nb) - 3 << "\n";
+            if (text == K128) env << "limit nb=" << nb << " max=" << (0x7FFFFFFF - 8) / (4 * nb) * (4 * nb) - 3 << "\n";
         }
-    Key maker{KeyOf(Of(k128))};
+    const Key maker{KeyOf(Of(K128))};
     const Bytes abc = Of("abc"), m = Seal(maker, abc);
     auto with = [](Bytes b, std::size_t at, std::uint8_t v) { return b[at] = v, b; };
     auto length = [&](std::uint32_t l) { Bytes b(m); b[0] = l >> 24, b[1] = l >> 16, b[2] = l >> 8, b[3] = l; return b; };
     auto grown = [](Bytes b, std::size_t n) { return b.resize(b.size() + n, 0xA5), b; };
-    setKey(k128, 6);
+    use(K128, 6);
     for (std::size_t n : {0, 1, 8}) open(Bytes(m.begin(), m.begin() + n));
     for (int nb : {0, 1, 3, 5, 7, 9, 12, 255}) open(with(m, 4, nb));
     for (std::uint32_t l : {0u, 21u, 22u, 0x7FFFFFFFu, 0x80000000u, 0x80000001u, 0xFFFFFFFFu}) open(length(l));
     open(grown(m, 1)), open(Bytes(m.begin(), m.end() - 1)), open(with(m, 6, 4)), open(grown(with(m, 6, 4), 4));
     for (int flag : {1, 2, 3, 5, 255}) open(with(m, 6, flag)), open(grown(with(m, 6, flag), 4));
     open(with(m, 5, 6)), open(grown(with(m, 5, 6), 1)), open(grown(with(m, 31, m[31] ^ 1), 1)), open(with(m, 31, m[31] ^ 1));
-    const Bytes forty = Random(40), long40 = Seal(maker, forty);
+    const Bytes long40 = Seal(maker, Random(40));
     open(with(long40, 8, long40[8] ^ 1)), open(long40);
     open(with(m, 4, 8)), open(m);
-    for (int nb : {4, 8}) {
-        open(Seal({maker.bytes, nb}, Of("switch"))), seal(Of("next")), setKey(k128, 6), seal(Of("again"));
-    }
-    const Key same16{KeyOf(Of(k128 + "!!!!!!!")), 6}, other{KeyOf(Of("\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe")), 6};
+    for (int nb : {4, 8}) open(Seal({maker.bytes, nb}, Of("switch"))), seal(Of("next")), use(K128, 6), seal(Of("again"));
+    const Key same16{KeyOf(Of(K128 + "!!!!!!!")), 6}, other{KeyOf(Of(ZERO_FINGERPRINT)), 6};
     open(Seal(same16, abc)), open(grown(Seal(same16, abc), 1)), open(Seal({same16.bytes, 4}, abc));
-    setKey(k128, 6), open(Seal({same16.bytes, 4}, abc)), open(with(with(m, 4, 8), 5, 6));
-    setKey("envelope other!!", 6), open(m), open(grown(with(m, 6, 4), 4));
-    setKey("\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe", 6);
+    use(K128, 6), open(Seal({same16.bytes, 4}, abc)), open(with(with(m, 4, 8), 5, 6));
+    use("envelope other!!", 6), open(m), open(grown(with(m, 6, 4), 4));
+    use(ZERO_FINGERPRINT, 6);
     for (const Bytes& b : {m, grown(m, 1), with(m, 4, 8), with(m, 4, 7), length(0x80000000u), Seal(same16, abc)}) open(b);
-    setKey(k256, 6), open(Seal(other, abc));
-    setKey("", 6), seal(abc), open(m), open(Bytes(m.begin(), m.begin() + 8)), open(with(m, 4, 7));
-    setKey(k128, 0), seal(abc), open(Bytes(m.begin(), m.begin() + 8)), open(with(m, 4, 8)), open(m), seal(abc);
+    use(K256, 6), open(Seal(other, abc));
+    use("", 6), seal(abc), open(m), open(Bytes(m.begin(), m.begin() + 8)), open(with(m, 4, 7));
+    use(K128, 0), seal(abc), open(Bytes(m.begin(), m.begin() + 8)), open(with(m, 4, 8)), open(m), seal(abc);
 
-    auto b64 = Open(dir, "base64.txt", "Base64 text (hex): RFC 4648 from OpenSSL, one more \"=\", lines of width characters each ended by LF.",
+    auto b64 = File(dir, "base64.txt", "Base64 text (hex): RFC 4648 from OpenSSL, one more \"=\", lines of width characters each ended by LF.",
                     "encode bytes= width= text=  decode text= bytes=");
     auto encode = [&](const Bytes& b, int width) { b64 << "encode bytes=" << Hex(b) << " width=" << width << " text=" << Hex(Of(Base64(b, width))) << "\n"; };
     for (const char* t : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) encode(Of(t), 0);
-    Bytes all(256);
-    for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(255 - i);
-    for (int n : {254, 255, 256}) encode(Bytes(all.begin(), all.begin() + n), 0);
+    Bytes descending(256);
+    std::iota(descending.rbegin(), descending.rend(), std::uint8_t{0});
+    for (int n : {254, 255, 256}) encode(Bytes(descending.begin(), descending.begin() + n), 0);
     for (int width : {1, 2, 3, 71, 72, 73, 76})
         for (std::size_t n : {0, 1, 2, 51, 52, 53, 54, 55, 106, 107, 108}) encode(Random(n), width);
     for (const std::string t : {"YWJj", "YW Jj", "Y\nWJj", "Y\r\nW\tJj\n", "<!--YWJj-->", "YW\x80\xffJ!j", "YWJj=YWJj", "YWJj=\x01garbage", "YWI==",
                                 "YWI", "YQ", "Y", "=YWJj", "", " \r\n<!-- -->", "YWJjYQ", "YWJjYWI", "YWJjY", "YR", "YWJ"})
         b64 << "decode text=" << Hex(Of(t)) << " bytes=" << Hex(Unbase64(t)) << "\n";
 
-    auto tf = Open(dir, "text_forms.txt", "Marked texts (hex) by the rules written in the generator over its envelopes and OpenSSL's Base64; one key at a time; the plaintext holds the text's terminating NUL.",
+    auto tf = File(dir, "text_forms.txt", "Marked texts (hex) by the rules written in the generator over its envelopes and OpenSSL's Base64; one key at a time; the plaintext holds the text's terminating NUL.",
                    "key text=  encrypt form= cp=(932: lead bytes) text= status= [marked=]  decrypt marked= status= [plain=]");
-    auto textKey = [&](const std::string& text) {
-        key = {KeyOf(Of(text)), text.empty() ? 0 : 6}, tf << "key text=" << Hex(Of(text)) << " nb=" << key.nb << "\n";
-    };
+    auto useText = [&](const std::string& text) { key = UseKey(tf, text, 6); };
     auto enc = [&](const std::string& t, int form, bool cp932 = false) {
         const bool marked = AlreadyMarked(t, cp932);
-        const std::string out = marked ? t : Mark(Seal(key, Of(t + '\0')), form);
+        const std::string result = marked ? t : Mark(Seal(key, Of(t + '\0')), form);
         tf << "encrypt form=" << form << " cp=" << (cp932 ? 932 : 0) << " text=" << Hex(Of(t)) << " status="
-           << (marked ? "AlreadyMarked" : "Ok marked=" + Hex(Of(out))) << "\n";
-        return out;
+            << (marked ? "AlreadyMarked" : "Ok marked=" + Hex(Of(result))) << "\n";
+        return result;
     };
     auto dec = [&](const std::string& t) {
         Bytes plain;
-        const std::string status = Unmark(key, t, plain);
-        tf << "decrypt marked=" << Hex(Of(t)) << " status=" << status << (status == "Ok" ? " plain=" + Hex(plain) : "") << "\n";
+        tf << "decrypt marked=" << Hex(Of(t)) << Outcome(Unmark(key, t, plain), plain) << "\n";
     };
     const std::vector<std::string> unmarked = {"", "abc", "[ZQV]", "[ZQV]X", "[/ZQV]", "abcd[/ZQV]", "[ZQV]X\nYWJj[/ZQV", "[ZQV][/ZQV]",
         "[ZQV]X[/ZQV]", "[ZQV]X\n<!---->[/ZQV]", "[ZQV]X\nAAAAAAAAAA=[/ZQV]", "[ZQV]X\n=AAAAAAAAAAAAAAAAAAAAAAAAAA[/ZQV]", "[ZQV]X\nAAAAAAAAAAA=[/ZQV]"};
-    textKey("correct horse battery");
+    useText("correct horse battery");
     const std::string marked = enc("abc", 0);
     for (int form : {0, 0x01, 0x20, 0x21, 0x42}) {
-        const std::string m2 = enc("abc", form);
-        dec(m2), enc(m2, 0), enc(m2, 0x01), enc(m2, 0x20);
+        const std::string again = enc("abc", form);
+        dec(again), enc(again, 0), enc(again, 0x01), enc(again, 0x20);
     }
     for (std::size_t n : {0, 20, 21, 22, 44, 45, 68, 100, 150})
         for (int form : {0, 0x20}) dec(enc(std::string(n, static_cast<char>('a' + n % 26)), form));
@@ -407,20 +406,18 @@ int main(int argc, char** argv)
     for (const auto& t : unmarked) dec(t);
     for (char c : {'A', 'x', 'Y', 'Z'}) dec(marked.substr(0, 5) + c + marked.substr(6));
     dec("hello" + enc("abc", 0x01).substr(5));
-    std::string body = Base64(Seal(key, Of(std::string(150, 'q') + '\0')), 0), wrapped;
+    const std::string body = Base64(Seal(key, Of(std::string(150, 'q') + '\0')), 0);
     for (std::size_t width : {1, 17, 64, 76, 1000})
         for (const std::string lf : {"\n", "\r\n"}) {
-            wrapped = "[ZQV]X" + lf;
+            std::string wrapped = "[ZQV]X" + lf;
             for (std::size_t i = 0; i < body.size(); i += width) wrapped += body.substr(i, width) + lf;
             dec(wrapped + "[/ZQV]");
         }
     for (const std::string t : {"[ZQV]X\nabc\x81[/ZQV]", "[ZQV]X\x81[/ZQV]x[/ZQV]", "[ZQV]X\x81\x81[/ZQV]", "[ZQV]X\xE0\x40\xFC[/ZQV]", "[ZQV]X\xA0[/ZQV]"})
         enc(t, 0, true), enc(t, 0, false);
-    for (const std::string text : {"another key text", "correct horse battery!!", "correct!", "abcdefghijklmnopqrstuvwx", k256.c_str()}) {
-        textKey(text), dec(marked);
-        dec(enc("hello, world", 0));
-    }
-    textKey("");
+    for (const std::string text : {"another key text", "correct horse battery!!", "correct!", "abcdefghijklmnopqrstuvwx", K256.c_str()})
+        useText(text), dec(marked), dec(enc("hello, world", 0));
+    useText("");
     for (const auto& t : unmarked) dec(t);
     dec(marked);
 }
