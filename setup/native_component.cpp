@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "regsvr32_runner.h"
 #include "setup_paths.h"
 
 namespace {
@@ -24,40 +23,30 @@ std::string NativeSystemDirectoryAlias()
     return std::string(directory, length) + "\\Sysnative";
 }
 
-}  // namespace
-
-bool InstallNativeComponent(void* dialog, const std::string& systemDirectory)
+// The native regsvr32 doesn't see the alias: to it the copy lies in the
+// system directory, and that path is what it registers.
+ComponentCopy NativeCopy(const std::string& alias, const std::string& systemDirectory)
 {
-    if (!RunsUnderWow64() || !FileExists(kNativeComponentFileName))
-        return true;
-    const std::string alias = NativeSystemDirectoryAlias();
-    if (alias.empty())
-        return false;
-
-    // The native regsvr32 doesn't see the alias: to it the copy lies in
-    // the system directory, and that path is what it registers.
-    std::string dllPath = kNativeComponentFileName;
-    if (CopyFileA(kNativeComponentFileName, InstalledCopyPath(alias).c_str(), FALSE))
-        dllPath = InstalledCopyPath(systemDirectory);
-    return RunRegsvr32(dialog, Regsvr32Path(alias), RegisterParameters(dllPath)) == Regsvr32Outcome::Succeeded;
+    return {kNativeComponentFileName, InstalledCopyPath(alias), InstalledCopyPath(systemDirectory),
+            Regsvr32Path(alias)};
 }
 
-void UninstallNativeComponent(void* dialog, const std::string& systemDirectory)
+}  // namespace
+
+InstallOutcome InstallNativeComponent(void* dialog, const std::string& systemDirectory)
 {
-    if (!RunsUnderWow64())
-        return;
+    if (!RunsUnderWow64() || !FileExists(kNativeComponentFileName))
+        return InstallOutcome::Installed;
     const std::string alias = NativeSystemDirectoryAlias();
     if (alias.empty())
-        return;
-    const std::string regsvr32 = Regsvr32Path(alias);
+        return InstallOutcome::Failed;
+    return InstallCopy(dialog, NativeCopy(alias, systemDirectory));
+}
 
-    const std::string installedCopy = InstalledCopyPath(alias);
-    if (FileExists(installedCopy)) {
-        // Deleted only once regsvr32 has let go of it, as the 32-bit copy.
-        if (RunRegsvr32(dialog, regsvr32, UnregisterParameters(InstalledCopyPath(systemDirectory))) !=
-            Regsvr32Outcome::TimedOut)
-            DeleteFileA(installedCopy.c_str());
-    }
-    if (FileExists(kNativeComponentFileName))
-        RunRegsvr32(dialog, regsvr32, UnregisterParameters(kNativeComponentFileName));
+bool UninstallNativeComponent(void* dialog, const std::string& systemDirectory)
+{
+    if (!RunsUnderWow64())
+        return true;
+    const std::string alias = NativeSystemDirectoryAlias();
+    return alias.empty() || UninstallCopy(dialog, NativeCopy(alias, systemDirectory));
 }

@@ -8,16 +8,16 @@
 #pragma once
 #include <string>
 
+#include "component_copy.h"
+
 // Relative, so that it resolves against the working directory.
 inline constexpr char kNativeComponentFileName[] = "x64\\Zarnocrypt.dll";
 
-// Copies and registers the 64-bit DLL when there is one to install; true
-// when that succeeded or there was nothing to do. As for the 32-bit DLL, a
-// failed copy registers the file in the working directory in place.
+// Copies and registers the 64-bit DLL when there is one to install;
+// Installed also when there was nothing to do. Otherwise as InstallCopy.
 // `systemDirectory` is Setup's own (the name the native regsvr32 knows the
 // native system directory by).
-bool InstallNativeComponent(void* dialog, const std::string& systemDirectory);
+InstallOutcome InstallNativeComponent(void* dialog, const std::string& systemDirectory);
 
-// Unregisters and deletes the installed 64-bit copy, then unregisters a
-// 64-bit copy in the working directory (which stays). Reports nothing.
-void UninstallNativeComponent(void* dialog, const std::string& systemDirectory);
+// As UninstallCopy for the 64-bit DLL; true on 32-bit Windows.
+bool UninstallNativeComponent(void* dialog, const std::string& systemDirectory);

@@ -59,8 +59,14 @@ Regsvr32Outcome RunRegsvr32(void* dialog, const std::string& regsvr32, const std
         EnableWindow(window, TRUE);
 
     DWORD exitCode = 1;
-    if (finished && !GetExitCodeProcess(info.hProcess, &exitCode))
+    if (!finished) {
+        // Left running, it could still register or unregister after Setup
+        // has reported otherwise; its end also frees the DLL it holds.
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 5000);
+    } else if (!GetExitCodeProcess(info.hProcess, &exitCode)) {
         exitCode = 1;
+    }
     CloseHandle(info.hProcess);
     if (!finished)
         return Regsvr32Outcome::TimedOut;

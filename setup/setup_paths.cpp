@@ -37,3 +37,18 @@ bool FileExists(const std::string& path)
 {
     return _access(path.c_str(), 0) == 0;
 }
+
+bool IsFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string FullPath(const std::string& path)
+{
+    char full[MAX_PATH + 1];
+    const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full)
+        return {};
+    return std::string(full, length);
+}

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-// Used as a bare name, so that it resolves against the working directory.
+// Relative, so that it resolves against the working directory.
 inline constexpr char kComponentFileName[] = "Zarnocrypt.dll";
 
 // The Windows system directory, or "" when the system can't tell it.
@@ -20,3 +20,10 @@ std::string UnregisterParameters(const std::string& dllPath);
 
 // True when the file exists (the C runtime's existence test).
 bool FileExists(const std::string& path);
+
+// True when the path names a file, not a folder.
+bool IsFile(const std::string& path);
+
+// The path made absolute against the working directory; "" when it can't be
+// (regsvr32 then fails to load it).
+std::string FullPath(const std::string& path);

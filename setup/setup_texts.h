@@ -15,6 +15,8 @@
 #define SETUP_MSG_NO_FILE       "Cannot find file: "
 #define SETUP_MSG_FAILED        "Zarnocrypt has failed."
 #define SETUP_MSG_NO_SYSTEM_DIR "Cannot find the Windows system directory."
+#define SETUP_MSG_IN_USE        "Zarnocrypt.dll is in use. Close the programs that use it and run Setup again."
+#define SETUP_MSG_NOT_REMOVED   "Zarnocrypt could not be unregistered, so its file has been kept."
 #define SETUP_MSG_SUCCESS \
   "Zarnocrypt has been set up successfully.\n\n" \
   "Do you want to visit the Zarnocrypt web site at " SETUP_WEB_ADDRESS "?"

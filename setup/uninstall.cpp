@@ -2,16 +2,16 @@
 
 #include <windows.h>
 
+#include "component_copy.h"
 #include "message_box.h"
 #include "native_component.h"
-#include "regsvr32_runner.h"
 #include "setup_paths.h"
 #include "setup_texts.h"
 
 // Unregisters and deletes the installed copy, then unregisters a copy in the
 // working directory too (which stays), and does the same for the 64-bit DLL
-// on 64-bit Windows. Reports nothing but a missing system directory, without
-// which regsvr32 can't be found.
+// on 64-bit Windows. Says nothing when that went well; a copy that could not
+// be unregistered is kept and reported.
 StepResult UninstallComponent(void* dialog)
 {
     const std::string systemDirectory = SystemDirectory();
@@ -19,17 +19,9 @@ StepResult UninstallComponent(void* dialog)
         ShowSetupMessage(dialog, SETUP_MSG_NO_SYSTEM_DIR, MB_OK);
         return StepResult::StayOpen;
     }
-    const std::string regsvr32 = Regsvr32Path(systemDirectory);
-
-    const std::string installedCopy = InstalledCopyPath(systemDirectory);
-    if (FileExists(installedCopy)) {
-        // regsvr32 holds the file while it runs: delete only once it is done.
-        // One that is still running after the time limit keeps its file.
-        if (RunRegsvr32(dialog, regsvr32, UnregisterParameters(installedCopy)) != Regsvr32Outcome::TimedOut)
-            DeleteFileA(installedCopy.c_str());
-    }
-    if (FileExists(kComponentFileName))
-        RunRegsvr32(dialog, regsvr32, UnregisterParameters(kComponentFileName));
-    UninstallNativeComponent(dialog, systemDirectory);
+    // The 64-bit copy is tried whatever became of the 32-bit one.
+    const bool removed = UninstallCopy(dialog, SystemComponentCopy(systemDirectory));
+    if (!UninstallNativeComponent(dialog, systemDirectory) || !removed)
+        ShowSetupMessage(dialog, SETUP_MSG_NOT_REMOVED, MB_OK);
     return StepResult::Done;
 }

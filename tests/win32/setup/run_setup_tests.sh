@@ -54,6 +54,10 @@ elsewhere() {  # Setup started as C:\Program\NAME, with the stand-in beside it
     program="$WINEPREFIX/drive_c/Program/$1"
     mkdir -p "${program%/*}" && cp "$tree/Setup.exe" "$program" && cp "$fake" "${program%/*}/Zarnocrypt.dll"
 }
+hold() {  # hold WINDOWS_PATH: a program has the file open (and logs "held") while the row runs
+    wine "$driver" hold "$1" >/dev/null 2>&1 &
+    for _ in {1..100}; do grep -qs held "$WINEPREFIX/drive_c/setup-test.log" && break; sleep 0.1; done
+}
 unpack_release() {  # the zip unpacked, Setup started in its folder
     (cd "$work" && cmake -E tar xf "$dist_dir"/Zarnocrypt-*.zip)
     work=$(ls -d "$work"/Zarnocrypt-*) && x64=$work/x64 && program=$work/Setup.exe
@@ -77,6 +81,7 @@ wait_setup() {
 
 what() {  # which known file FILE is, or its text
     local known
+    [ -d "$1" ] && echo folder && return
     for known in fake real real64; do
         [ -n "${!known}" ] && cmp -s "$1" "${!known}" && echo "$known" && return
     done

@@ -19,6 +19,8 @@ success="Setup{(icon);[&Yes];[&No];Zarnocrypt has been set up successfully.||\
 Do you want to visit the Zarnocrypt web site at $url?}"
 failure="Setup{(icon);[OK];Zarnocrypt has failed.}"
 missing="{(icon);[OK];Cannot find file: Zarnocrypt.dll}"
+in_use="Setup{(icon);[OK];Zarnocrypt.dll is in use. Close the programs that use it and run Setup again.}"
+kept="Setup{(icon);[OK];Zarnocrypt could not be unregistered, so its file has been kept.}"
 about="About Setup{(icon);Setup Version 1.0;Copyright (C) Zarnocrypt;[OK]}"
 prepared='at sys fake; at work fake; value "Crypter Class"'  # as regsvr32 leaves it
 sys32='C:\windows\system32\Zarnocrypt.dll'
@@ -49,6 +51,16 @@ row install_component 'at sys old; at work real' 'install box @report no @start 
     "$success / sys=real work=real key=Crypter Class server=$sys32 progid=Crypter Class / $installed" "work=real"
 row register_fails 'at work junk' 'install box ok' "$failure" "sys=junk work=junk"
 row regsvr32_missing 'at work fake; rm "$sys/regsvr32.exe"' 'install box ok' "$failure" "sys=fake work=fake"
+# An installed copy that can't be replaced (a host has it open) stays
+# registered as it was; with none, the working directory's file
+# is registered by its full path, not a name the system directory could answer.
+row copy_in_use 'at sys fake; at work real; hold $sys32' 'install box ok' "$in_use" "sys=fake work=real log=held"
+row copy_fails 'mkdir "$sys/Zarnocrypt.dll"; at work fake' 'install box no' "$success" \
+    "sys=folder work=fake log=register C:\\Setup Files\\Zarnocrypt.dll key=Crypter Class"
+# A regsvr32 that never ends is ended after the limit (seconds in this build).
+row regsvr32_never_ends 'at work fake; program=$tree/tests/win32/setup/Setup.exe
+        cp "$driver" "$sys/regsvr32.exe"; export WINEDLLOVERRIDES=regsvr32.exe=n' \
+    'install box regsvr32 ok' "$failure / regsvr32=ended" "sys=fake work=fake log=regsvr32 hangs"
 # On 32-bit Windows a shipped 64-bit DLL is left alone.
 row x64_ignored_on_32bit 'at work fake; at x64 junk' 'install box no' "$success" \
     "sys=fake work=fake x64=junk log=register $sys32 key=Crypter Class"
@@ -56,6 +68,7 @@ row x64_ignored_on_32bit 'at work fake; at x64 junk' 'install box no' "$success"
 # regsvr32 has ended (each call takes most of a second in the stand-in).
 row uninstall "$prepared" 'state uninstall' "$installed" \
     "work=fake log=unregister $sys32;unregister C:\\Setup Files\\Zarnocrypt.dll"
+row uninstall_fails 'at sys junk; value "Crypter Class"' 'uninstall box ok' "$kept" "sys=junk key=Crypter Class"
 row uninstall_nothing 'value "Crypter Class"' 'uninstall' "" "key=Crypter Class"
 for how in exit escape close-box; do
     row "leave_$how" "$prepared" "$how" "" "sys=fake work=fake key=Crypter Class"
@@ -73,6 +86,9 @@ row wow64_without_x64 'at work real' 'install box no @hosts' "$success / host32=
     "sys=real work=real key=Crypter Class server=$sys32 progid=Crypter Class"
 row wow64_x64_fails 'at work real; at x64 junk' 'install box ok' "$failure" \
     "sys=real sys64=junk work=real x64=junk key=Crypter Class server=$sys32 progid=Crypter Class"
+row wow64_x64_in_use 'at work real; at x64 real64; at sys64 junk; hold "C:\windows\Sysnative\Zarnocrypt.dll"' \
+    'install box ok' "$in_use" \
+    "sys=real sys64=junk work=real x64=real64 log=held key=Crypter Class server=$sys32 progid=Crypter Class"
 [ -z "$dist_dir" ] ||
 row dist_install 'unpack_release' 'install box no @demo' "$success / 1 3 1 1 / 1 3 1 1 / $plain" \
     "sys=real sys64=real64 work=real x64=real64 $wow64_both"

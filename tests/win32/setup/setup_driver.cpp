@@ -8,7 +8,10 @@
 //   escape | close-box   to the owned dialog if there is one, else the main one
 //   registry         the class key, its server path and the ProgID, per view
 //   value=TEXT | empty-key   set the class key's default value | key only
+//   regsvr32         whether the stand-in for regsvr32 below still runs
 //   record-url URL   the https handler: logs "open URL" to C:\setup-test.log
+//   hold PATH        keeps PATH open as a host that loaded it would; logs "held"
+// Placed as the prefix's regsvr32.exe it logs "regsvr32 hangs" and never ends.
 #include <cstdio>
 #include <vector>
 
@@ -136,7 +139,16 @@ bool Close(const std::string& how, HWND main)
     return owned == nullptr || WaitUntil([owned] { return !IsWindow(owned); });
 }
 
+// Named by the stand-in for regsvr32, which holds it while it lives.
+const char kHanging[] = "regsvr32 hangs";
+
 int Print(const std::string& line) { return std::printf("%s\n", line.c_str()); }
+
+bool Log(const std::string& line)
+{
+    std::FILE* log = std::fopen("C:\\setup-test.log", "a");
+    return log != nullptr && std::fprintf(log, "%s\n", line.c_str()) > 0 && std::fclose(log) == 0;
+}
 
 // Runs one step; false when it could not be done.
 bool Step(const std::string& step)
@@ -149,6 +161,8 @@ bool Step(const std::string& step)
         return !RegCreateKeyA(HKEY_CLASSES_ROOT, ClassKey().c_str(), &key) && !RegCloseKey(key);
     if (step == "registry")
         return Print(Registry());
+    if (step == "regsvr32")
+        return Print(OpenMutexA(SYNCHRONIZE, FALSE, kHanging) ? "regsvr32=running" : "regsvr32=ended");
     HWND main = nullptr, box = nullptr;
     if (!WaitUntil([&main] { return (main = Dialog(false)) != nullptr; }))
         return false;
@@ -178,10 +192,15 @@ bool Step(const std::string& step)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "record-url") {
-        std::FILE* log = std::fopen("C:\\setup-test.log", "a");
-        return log != nullptr && std::fprintf(log, "open %s\n", argv[2]) > 0 && std::fclose(log) == 0 ? 0 : 1;
-    }
+    if (argc == 3 && std::string(argv[1]) == "record-url")
+        return Log(std::string("open ") + argv[2]) ? 0 : 1;
+    if (std::string(argv[0]).find("regsvr32") != std::string::npos && CreateMutexA(nullptr, FALSE, kHanging) &&
+        Log(kHanging))
+        Sleep(INFINITE);
+    if (argc == 3 && std::string(argv[1]) == "hold" &&
+        CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE &&
+        Log("held"))
+        Sleep(INFINITE);
     for (int i = 1; i < argc; ++i, std::fflush(stdout)) {
         if (!Step(argv[i])) {
             Print(std::string("error: step ") + argv[i] + " failed");
