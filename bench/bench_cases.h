@@ -6,7 +6,7 @@
 namespace zarnocrypt::bench {
 
 // Registers every case: the envelope and the bulk cipher on each path the
-// processor offers, libmcrypt "rijndael-192", memcpy, Base64 and the text forms.
+// processor offers (the envelope forced onto each path in turn), libmcrypt "rijndael-192", memcpy, Base64 and the text forms.
 void RegisterCases();
 
 std::string SizeName(std::size_t bytes);

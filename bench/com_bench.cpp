@@ -95,7 +95,7 @@ int main()
     for (const zarnocrypt::CipherImplementation& each : zarnocrypt::AvailableImplementations()) {
         for (const bool decrypt : {false, true}) {
             const double ms = MedianMilliseconds(
-                [&] { (decrypt ? each.decrypt : each.encrypt)(coreKey, data.data(), BYTES / 24); });
+                [&] { (decrypt ? each.decrypt : each.encrypt)(coreKey, data.data(), data.data(), BYTES / 24); });
             std::printf("32-bit %s 1 MiB, %s: %.0f MB/s\n", decrypt ? "DecryptBlocks" : "EncryptBlocks",
                         each.name, BYTES / ms / 1000.0);
         }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -39,8 +40,18 @@ public:
     // A zero size still gives a non-null buffer, so "no bytes" and "failure" differ.
     static Buffer Allocate(std::size_t size) noexcept
     {
+        Buffer buffer = AllocateForOverwrite(size);
+        if (buffer)
+            std::memset(buffer.data_, 0, AllocationSize(size));
+        return buffer;
+    }
+
+    // The same without the zero fill, for callers that write every byte:
+    // filling a large buffer first would cross its memory twice.
+    static Buffer AllocateForOverwrite(std::size_t size) noexcept
+    {
         Buffer buffer;
-        buffer.data_ = new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]();
+        buffer.data_ = new (std::nothrow) std::uint8_t[AllocationSize(size)];
         buffer.size_ = buffer.data_ ? size : 0;
         buffer.capacity_ = buffer.size_;
         return buffer;
@@ -74,6 +85,8 @@ public:
     const std::uint8_t* end() const noexcept { return data_ + size_; }
 
 private:
+    static std::size_t AllocationSize(std::size_t size) noexcept { return size == 0 ? 1 : size; }
+
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;

@@ -29,6 +29,43 @@ std::uint64_t BlockCount(std::uint64_t length, std::uint64_t blockSize) noexcept
     return (length + ENVELOPE_MAGIC_SIZE + blockSize - 1) / blockSize;
 }
 
+constexpr std::size_t MAX_BLOCK_SIZE = 4 * 8;
+
+// The encrypted area of length data bytes: the blocks the data fills go
+// straight from data; its rest, the magic and the zero fill (one or two
+// blocks) are assembled in a temporary.
+void SealArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* data,
+              std::size_t length, std::uint8_t* area, std::size_t areaSize) noexcept
+{
+    const std::size_t blockSize = static_cast<std::size_t>(BlockSize(key.Nb()));
+    const std::size_t direct = length - length % blockSize;
+    cipher.encrypt(key, data, area, direct / blockSize);
+
+    std::uint8_t tail[2 * MAX_BLOCK_SIZE] = {};
+    const std::size_t rest = length - direct;
+    if (rest != 0)
+        std::memcpy(tail, data + direct, rest);
+    std::memcpy(tail + rest, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
+    cipher.encrypt(key, tail, area + direct, (areaSize - direct) / blockSize);
+    SecureWipe(tail, sizeof tail);
+}
+
+// The first resultSize bytes of the decrypted area: whole blocks straight
+// into result, the part of a last block through a temporary.
+void OpenArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* area,
+              std::uint8_t* result, std::size_t resultSize) noexcept
+{
+    const std::size_t blockSize = static_cast<std::size_t>(BlockSize(key.Nb()));
+    const std::size_t direct = resultSize - resultSize % blockSize;
+    cipher.decrypt(key, area, result, direct / blockSize);
+    if (direct != resultSize) {
+        std::uint8_t last[MAX_BLOCK_SIZE];
+        cipher.decrypt(key, area + direct, last, 1);
+        std::memcpy(result + direct, last, resultSize - direct);
+        SecureWipe(last, sizeof last);
+    }
+}
+
 }  // namespace
 
 bool IsWordCount(std::uint32_t words) noexcept
@@ -87,23 +124,24 @@ Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& siz
     return Status::Ok;
 }
 
-Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
-                       Buffer& envelope) noexcept
+Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length, Buffer& envelope,
+                       const CipherImplementation& cipher) noexcept
 {
     std::size_t size = 0;
     if (const Status status = EnvelopeSize(key, length, size); status != Status::Ok)
         return status;
-    Buffer made = Buffer::Allocate(size);
+    Buffer made = Buffer::AllocateForOverwrite(size);
     if (!made)
         return Status::NoMemory;
-    if (const Status status = EncryptEnvelopeInto(key, data, length, made.data(), size); status != Status::Ok)
+    if (const Status status = EncryptEnvelopeInto(key, data, length, made.data(), size, cipher);
+        status != Status::Ok)
         return status;
     envelope = std::move(made);
     return Status::Ok;
 }
 
 Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
-                           std::uint8_t* envelope, std::size_t size) noexcept
+                           std::uint8_t* envelope, std::size_t size, const CipherImplementation& cipher) noexcept
 {
     std::size_t expected = 0;
     if (const Status status = EnvelopeSize(key, length, expected); status != Status::Ok)
@@ -117,20 +155,12 @@ Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std
     envelope[APPENDIX_FLAG_OFFSET] = 0;
     envelope[FINGERPRINT_OFFSET] = KeyFingerprint(key);
 
-    // The area is data, the magic, then zero fill up to the last block's end.
-    std::uint8_t* area = envelope + ENVELOPE_HEADER_SIZE;
-    const std::size_t areaSize = size - ENVELOPE_HEADER_SIZE;
-    if (length != 0)
-        std::memcpy(area, data, length);
-    std::memcpy(area + length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE);
-    std::memset(area + length + ENVELOPE_MAGIC_SIZE, 0, areaSize - length - ENVELOPE_MAGIC_SIZE);
-
-    EncryptBlocks(key, area, areaSize / static_cast<std::size_t>(BlockSize(key.Nb())));
+    SealArea(cipher, key, data, length, envelope + ENVELOPE_HEADER_SIZE, size - ENVELOPE_HEADER_SIZE);
     return Status::Ok;
 }
 
-Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size,
-                       Buffer& plaintext) noexcept
+Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size, Buffer& plaintext,
+                       const CipherImplementation& cipher) noexcept
 {
     if (message == nullptr || size <= ENVELOPE_HEADER_SIZE)
         return Status::BadHeader;
@@ -156,26 +186,12 @@ Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_
     if (header.keyLength != key.Nk())
         return Status::KeyLength;
 
-    const std::size_t blockSize = static_cast<std::size_t>(BlockSize(header.blockLength));
-    const std::size_t areaSize = std::size_t{header.length} + ENVELOPE_MAGIC_SIZE;
-    Buffer result = Buffer::Allocate(areaSize);
+    // The data and the magic; the zero fill needs no room in the result.
+    const std::size_t resultSize = std::size_t{header.length} + ENVELOPE_MAGIC_SIZE;
+    Buffer result = Buffer::AllocateForOverwrite(resultSize);
     if (!result)
         return Status::NoMemory;
-
-    // Whole blocks are decrypted in the result; the last, partial one in a
-    // temporary, so that the zero fill needs no room in the result.
-    const std::uint8_t* cipher = message + ENVELOPE_HEADER_SIZE;
-    const std::size_t fullBlocks = areaSize / blockSize;
-    const std::size_t fullSize = fullBlocks * blockSize;
-    std::memcpy(result.data(), cipher, fullSize);
-    DecryptBlocks(key, result.data(), fullBlocks);
-    if (fullSize != areaSize) {
-        std::uint8_t last[4 * 8];
-        std::memcpy(last, cipher + fullSize, blockSize);
-        DecryptBlocks(key, last, 1);
-        std::memcpy(result.data() + fullSize, last, areaSize - fullSize);
-        SecureWipe(last, sizeof last);
-    }
+    OpenArea(cipher, key, message + ENVELOPE_HEADER_SIZE, result.data(), resultSize);
 
     if (std::memcmp(result.data() + header.length, ENVELOPE_MAGIC, ENVELOPE_MAGIC_SIZE) != 0)
         return Status::Magic;

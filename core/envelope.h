@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "buffer.h"
+#include "cipher_path.h"
 #include "rijndael_key.h"
 #include "status.h"
 
@@ -62,16 +63,22 @@ Status ParseEnvelopeHeader(const std::uint8_t* message, std::size_t size,
 // NoKey without a schedule, TooLarge beyond ENVELOPE_MAX_SIZE.
 Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& size) noexcept;
 
+// Encryption and decryption cross the data once: whole blocks go straight
+// between the caller's bytes and the result, and only the last block or two
+// (the data's end, the magic, the zero fill) are assembled apart. cipher is
+// the implementation used; callers other than the benchmark keep the chosen one.
+
 // The envelope of the length bytes at data (null only when length is 0),
 // with the key's current block length: NoKey, TooLarge or NoMemory
 // otherwise. envelope is set only on Ok.
-Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
-                       Buffer& envelope) noexcept;
+Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length, Buffer& envelope,
+                       const CipherImplementation& cipher = ChosenImplementation()) noexcept;
 
 // The same into the caller's buffer of exactly the EnvelopeSize bytes (Size
 // for another size), which must not overlap data.
 Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std::size_t length,
-                           std::uint8_t* envelope, std::size_t size) noexcept;
+                           std::uint8_t* envelope, std::size_t size,
+                           const CipherImplementation& cipher = ChosenImplementation()) noexcept;
 
 // Checks in this order, each failing with its own status: BadHeader for a
 // message of 8 bytes or fewer (TooLarge beyond ENVELOPE_MAX_SIZE); NoKey
@@ -80,7 +87,7 @@ Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std
 // keeps that schedule whatever follows; Size; KeyLength (Nk); NoMemory;
 // Magic. On Ok, plaintext.size() is L; the magic follows inside the buffer.
 // plaintext is set only on Ok.
-Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size,
-                       Buffer& plaintext) noexcept;
+Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size, Buffer& plaintext,
+                       const CipherImplementation& cipher = ChosenImplementation()) noexcept;
 
 }  // namespace zarnocrypt

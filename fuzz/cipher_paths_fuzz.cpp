@@ -27,27 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::size_t HEADER = 2 + 32;
     if (size < HEADER)
         return 0;
-    const std::int32_t nk = 4 + 2 * (data[0] % 3);
-    const std::int32_t nb = 4 + 2 * (data[1] % 3);
+    const std::int32_t nk = 4 + 2 * (data[0] % 3), nb = 4 + 2 * (data[1] % 3);
     RijndaelKey key;
     key.SetKeyLength(nk * 32);
     key.SetKeyBytes(data + 2, 32);
     if (key.BuildSchedule(nb) != Status::Ok)
         return 0;
 
-    const std::size_t blockSize = 4 * static_cast<std::size_t>(nb);
-    const std::size_t count = (size - HEADER) / blockSize;
+    const std::size_t blockSize = 4 * static_cast<std::size_t>(nb), count = (size - HEADER) / blockSize;
     const Bytes plain(data + HEADER, data + HEADER + count * blockSize);
     const Bytes cipher = Reference(key, plain, false);
     if (Reference(key, cipher, true) != plain)
         std::abort();
 
     for (const CipherImplementation& implementation : AvailableImplementations()) {
-        Bytes blocks = plain;
-        implementation.encrypt(key, blocks.data(), count);
+        Bytes blocks(plain.size());
+        implementation.encrypt(key, plain.data(), blocks.data(), count);
         if (blocks != cipher)
             std::abort();
-        implementation.decrypt(key, blocks.data(), count);
+        implementation.decrypt(key, blocks.data(), blocks.data(), count);
         if (blocks != plain)
             std::abort();
     }

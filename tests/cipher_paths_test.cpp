@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "cipher_implementations.h"
 #include "cipher_path.h"
 #include "rijndael_key.h"
 #include "rijndael_reference.h"
+#include "rijndael_tables.h"
 
 namespace zarnocrypt {
 namespace {
@@ -39,13 +41,16 @@ Bytes Reference(const RijndaelKey& key, Bytes blocks, bool decrypt)
     return blocks;
 }
 
-// The blocks placed at offset in a larger buffer whose bytes after them must stay untouched.
-Bytes Transform(BlocksFunction run, const RijndaelKey& key, const Bytes& blocks, std::size_t offset)
+// The blocks placed at offset in a larger buffer whose bytes after them must
+// stay untouched, transformed there in place or from a separate source.
+Bytes Transform(BlocksFunction run, const RijndaelKey& key, const Bytes& blocks, std::size_t offset,
+                bool inPlace = true)
 {
     Bytes buffer(offset + blocks.size() + GUARD, GUARD_BYTE);
-    std::copy(blocks.begin(), blocks.end(), buffer.begin() + static_cast<std::ptrdiff_t>(offset));
     std::uint8_t* at = buffer.data() + offset;
-    run(key, at, blocks.size() / (4 * key.Nb()));
+    if (inPlace)
+        std::copy(blocks.begin(), blocks.end(), at);
+    run(key, inPlace ? at : blocks.data(), at, blocks.size() / (4 * key.Nb()));
     EXPECT_EQ(Bytes(at + blocks.size(), buffer.data() + buffer.size()), Bytes(GUARD, GUARD_BYTE)) << "written past";
     return Bytes(at, at + blocks.size());
 }
@@ -68,11 +73,11 @@ TEST_P(Implementations, MatchTheReferenceOnEveryCellAndLength)
                 SCOPED_TRACE(testing::Message() << count << " blocks");
                 const Bytes plain = RandomBytes(random, count * 4 * nb);
                 const std::size_t offset = count % 5;
-                const Bytes cipher = Transform(implementation.encrypt, key, plain, offset);
+                const Bytes cipher = Transform(implementation.encrypt, key, plain, offset, count % 2 == 0);
                 ASSERT_EQ(cipher, Reference(key, plain, false));
                 ASSERT_EQ(Transform(implementation.decrypt, key, cipher, offset), plain);
                 const Bytes other = RandomBytes(random, plain.size());
-                ASSERT_EQ(Transform(implementation.decrypt, key, other, offset), Reference(key, other, true));
+                ASSERT_EQ(Transform(implementation.decrypt, key, other, offset, false), Reference(key, other, true));
             }
         }
 }
@@ -83,8 +88,8 @@ TEST_P(Implementations, LeaveTheBlocksAloneWithoutASchedule)
     ASSERT_EQ(key.SetKeyText("bytes but no schedule", 21), Status::Ok);
     const Bytes untouched(2 * 24, 0x5C);
     Bytes blocks = untouched;
-    GetParam().encrypt(key, blocks.data(), 2);
-    GetParam().decrypt(key, blocks.data(), 2);
+    GetParam().encrypt(key, blocks.data(), blocks.data(), 2);
+    GetParam().decrypt(key, blocks.data(), blocks.data(), 2);
     EXPECT_EQ(blocks, untouched);
 }
 
@@ -122,6 +127,26 @@ TEST(ImplementationTable, BestFirstOnlyWhatRunsHereAndTheReferenceLast)
     const Bytes plain(3 * 24, 0x3C);
     EXPECT_EQ(Transform(EncryptBlocks, key, plain, 1), Reference(key, plain, false));
     EXPECT_EQ(Transform(DecryptBlocks, key, plain, 1), Reference(key, plain, true));
+}
+
+// Both forms of the schedule's SubWord, whichever this host chooses: every byte in every position.
+TEST(ScheduleSubWord, IsTheSBoxOnEveryByte)
+{
+    for (int b = 0; b < 256; ++b) {
+        const std::uint8_t word[4] = {std::uint8_t(b), std::uint8_t(b + 67), std::uint8_t(b + 134), std::uint8_t(b + 201)};
+        Bytes expected(word, word + 4), portable(word, word + 4);
+        for (std::uint8_t& byte : expected)
+            byte = tables::S_BOX[byte];
+        cipher_paths::PortableSubWord(portable.data());
+        EXPECT_EQ(portable, expected);
+#if ZARNOCRYPT_X86
+        if (__builtin_cpu_supports("aes")) {
+            Bytes aes(word, word + 4);
+            cipher_paths::AesniSubWord(aes.data());
+            EXPECT_EQ(aes, expected);
+        }
+#endif
+    }
 }
 
 }  // namespace

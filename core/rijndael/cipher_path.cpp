@@ -1,6 +1,7 @@
 #include "cipher_path.h"
 
 #include <array>
+#include <cstring>
 #include <iterator>
 
 #include "cipher_implementations.h"
@@ -15,18 +16,20 @@ using namespace cipher_paths;
 
 // Only a scheduled key has round keys to read.
 template <BlocksFunction RUN>
-void Scheduled(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void Scheduled(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     if (count != 0 && key.HasSchedule())
-        RUN(key, blocks, count);
+        RUN(key, in, out, count);
 }
 
 template <void (*BLOCK)(const RijndaelKey&, std::uint8_t*) noexcept>
-void EachBlock(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void EachBlock(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
-    const std::size_t blockBytes = 4 * static_cast<std::size_t>(key.Nb());
-    for (std::size_t i = 0; i < count; ++i)
-        BLOCK(key, blocks + i * blockBytes);
+    const std::size_t bytes = 4 * static_cast<std::size_t>(key.Nb()) * count;
+    if (in != out)
+        std::memcpy(out, in, bytes);
+    for (std::size_t at = 0; at < bytes; at += 4 * static_cast<std::size_t>(key.Nb()))
+        BLOCK(key, out + at);
 }
 
 bool Anywhere(const CpuFeatures&) noexcept { return true; }
@@ -84,14 +87,24 @@ const CipherImplementation& ChosenImplementation() noexcept
     return Table().list[0];
 }
 
-void EncryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void ScheduleSubWord(std::uint8_t word[4]) noexcept
 {
-    ChosenImplementation().encrypt(key, blocks, count);
+#if ZARNOCRYPT_X86
+    static const bool aes = DetectCpuFeatures().aesni;
+    if (aes)
+        return AesniSubWord(word);
+#endif
+    PortableSubWord(word);
 }
 
-void DecryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void EncryptBlocks(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
-    ChosenImplementation().decrypt(key, blocks, count);
+    ChosenImplementation().encrypt(key, in, out, count);
+}
+
+void DecryptBlocks(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
+{
+    ChosenImplementation().decrypt(key, in, out, count);
 }
 
 }  // namespace zarnocrypt

@@ -13,9 +13,12 @@ namespace zarnocrypt {
 
 class RijndaelKey;
 
-// count blocks of 4·Nb bytes in place, with the key's scheduled Nb; a key
-// without a schedule leaves them as they are.
-using BlocksFunction = void (*)(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
+// count blocks of 4·Nb bytes from in to out, with the key's scheduled Nb.
+// in and out are the same buffer or do not overlap: the envelope writes
+// straight into its result, the bulk callers transform in place. A key
+// without a schedule writes nothing.
+using BlocksFunction = void (*)(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out,
+                                std::size_t count) noexcept;
 
 struct CipherImplementation {
     const char* name;   // "avx512-vaes", "avx2-vaes", "ssse3-aesni", "portable" or "reference"
@@ -30,7 +33,12 @@ std::span<const CipherImplementation> AvailableImplementations() noexcept;
 // The first available: what the envelope uses.
 const CipherImplementation& ChosenImplementation() noexcept;
 
-void EncryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
-void DecryptBlocks(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept;
+// SubWord of the key schedule: on the AES round instruction where the
+// processor has it, so that the accelerated paths' keys choose no table
+// address; through the S-box elsewhere.
+void ScheduleSubWord(std::uint8_t word[4]) noexcept;
+
+void EncryptBlocks(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept;
+void DecryptBlocks(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept;
 
 }  // namespace zarnocrypt

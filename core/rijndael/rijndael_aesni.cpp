@@ -49,16 +49,27 @@ struct Lanes128 {
 
 }  // namespace
 
-void AesniEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+// With the word in all four columns ShiftRows moves nothing, so the last
+// round with a zero key is SubBytes alone.
+ZARNOCRYPT_LANES_TARGET void AesniSubWord(std::uint8_t word[4]) noexcept
 {
-    const std::uint8_t* keys = path_schedule::VectorEncrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes128, NB, false>(keys, key.Nr(), blocks, count); });
+    std::int32_t column;
+    std::memcpy(&column, word, sizeof column);
+    const __m128i all = _mm_set1_epi32(column);
+    column = _mm_cvtsi128_si32(_mm_aesenclast_si128(all, _mm_setzero_si128()));
+    std::memcpy(word, &column, sizeof column);
 }
 
-void AesniDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void AesniEncrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
+{
+    const std::uint8_t* keys = path_schedule::VectorEncrypt(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes128, NB, false>(keys, key.Nr(), in, out, count); });
+}
+
+void AesniDecrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* keys = path_schedule::VectorDecrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes128, NB, true>(keys, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes128, NB, true>(keys, key.Nr(), in, out, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths

@@ -145,14 +145,14 @@ inline void MixAndAddKey(State& s, const std::uint8_t* roundKey) noexcept
 // N blocks side by side. Decryption runs the same steps inverted, with the
 // round keys taken from the last.
 template <int NB, int N, bool DECRYPT>
-void Group(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noexcept
+void Group(const std::uint8_t* rows, std::int32_t nr, const std::uint8_t* in, std::uint8_t* out) noexcept
 {
     constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
     const auto roundKey = [&](std::int32_t step) { return rows + ROUND_BYTES * (DECRYPT ? nr - step : step); };
     State s[N];
 #pragma GCC unroll 4
     for (int b = 0; b < N; ++b) {
-        s[b] = Load<NB>(blocks + b * 4 * NB);
+        s[b] = Load<NB>(in + b * 4 * NB);
         AddRoundKey(s[b], roundKey(0));
     }
     for (std::int32_t step = 1; step < nr; ++step)
@@ -165,32 +165,39 @@ void Group(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks) noex
     for (int b = 0; b < N; ++b) {
         SubBytesShiftRows<NB, DECRYPT>(s[b]);
         AddRoundKey(s[b], roundKey(nr));
-        Store<NB>(s[b], blocks + b * 4 * NB);
+        Store<NB>(s[b], out + b * 4 * NB);
     }
 }
 
 template <int NB, bool DECRYPT>
-void AllBlocks(const std::uint8_t* rows, std::int32_t nr, std::uint8_t* blocks, std::size_t count) noexcept
+void AllBlocks(const std::uint8_t* rows, std::int32_t nr, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t count) noexcept
 {
     std::size_t i = 0;
     for (; i + INTERLEAVE <= count; i += INTERLEAVE)
-        Group<NB, INTERLEAVE, DECRYPT>(rows, nr, blocks + i * 4 * NB);
+        Group<NB, INTERLEAVE, DECRYPT>(rows, nr, in + i * 4 * NB, out + i * 4 * NB);
     for (; i < count; ++i)
-        Group<NB, 1, DECRYPT>(rows, nr, blocks + i * 4 * NB);
+        Group<NB, 1, DECRYPT>(rows, nr, in + i * 4 * NB, out + i * 4 * NB);
 }
 
 }  // namespace
 
-void PortableEncrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void PortableSubWord(std::uint8_t word[4]) noexcept
 {
-    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(rows, key.Nr(), blocks, count); });
+    for (int j = 0; j < 4; ++j)
+        word[j] = tables::S_BOX[word[j]];
 }
 
-void PortableDecrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void PortableEncrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(rows, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(rows, key.Nr(), in, out, count); });
+}
+
+void PortableDecrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
+{
+    const std::uint8_t* rows = path_schedule::PortableRows(key.PathSchedule(), key.Nr());
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(rows, key.Nr(), in, out, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths

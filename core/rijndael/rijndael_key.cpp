@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cipher_path.h"
 #include "rijndael_path_schedule.h"
 #include "rijndael_tables.h"
 
@@ -101,19 +102,17 @@ Status RijndaelKey::BuildSchedule(std::int32_t requested) noexcept
     // schedules continue past 0x36 (0x6C, 0xD8, 0xAB, ...).
     std::uint8_t rc = 0x01;
     for (std::size_t i = nk; i < columns; ++i) {
+        // The previous column, rotated up by one row where a key's length starts.
+        const std::size_t rotation = i % nk == 0 ? 1 : 0;
         std::uint8_t t[4];
         for (std::size_t j = 0; j < 4; ++j)
-            t[j] = w[j * columns + i - 1];
+            t[j] = w[((j + rotation) % 4) * columns + i - 1];
         if (i % nk == 0) {
-            const std::uint8_t t0 = t[0];
-            t[0] = tables::S_BOX[t[1]] ^ rc;
-            t[1] = tables::S_BOX[t[2]];
-            t[2] = tables::S_BOX[t[3]];
-            t[3] = tables::S_BOX[t0];
+            ScheduleSubWord(t);
+            t[0] ^= rc;
             rc = tables::TIMES_2[rc];
         } else if (nk > 6 && i % nk == 4) {
-            for (std::uint8_t& byte : t)
-                byte = tables::S_BOX[byte];
+            ScheduleSubWord(t);
         }
         for (std::size_t j = 0; j < 4; ++j)
             w[j * columns + i] = w[j * columns + i - nk] ^ t[j];

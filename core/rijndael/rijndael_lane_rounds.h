@@ -10,6 +10,9 @@
 //   RoundKey(p)  a 16-byte round key in every register lane
 //   Load(p, stride) / Store(p, stride, x)   lane at p of each unit, units stride apart
 //
+// Blocks go from in to out, which are the same buffer or do not overlap: a
+// group is loaded whole before any of it is stored.
+//
 // OR and XOR are the vector operators | and ^, which GCC and Clang compile
 // to the instruction of each register width.
 //
@@ -88,9 +91,10 @@ ZARNOCRYPT_LANES_TARGET static inline void Round(Registers<Lanes, NB, N>& x, con
     }
 }
 
-// N groups of Lanes::UNITS whole units at data, encrypted or decrypted in place.
+// N groups of Lanes::UNITS whole units from in to out.
 template <typename Lanes, int NB, int N, bool DECRYPT>
-ZARNOCRYPT_LANES_TARGET static inline void Groups(const std::uint8_t* keys, std::int32_t nr, std::uint8_t* data)
+ZARNOCRYPT_LANES_TARGET static inline void Groups(const std::uint8_t* keys, std::int32_t nr, const std::uint8_t* in,
+                                                  std::uint8_t* out)
 {
     constexpr int V = UsedLanes(NB);
     constexpr int USED = UsedBytes(NB);
@@ -103,7 +107,7 @@ ZARNOCRYPT_LANES_TARGET static inline void Groups(const std::uint8_t* keys, std:
         const typename Lanes::Reg k = Lanes::RoundKey(keys + LANE_BYTES * i);
 #pragma GCC unroll 4
         for (int g = 0; g < N; ++g)
-            x[g][i] = Lanes::Load(data + GROUP_BYTES * g + LANE_BYTES * i, USED) ^ k;
+            x[g][i] = Lanes::Load(in + GROUP_BYTES * g + LANE_BYTES * i, USED) ^ k;
     }
     Permute<Lanes, NB, DECRYPT ? DECRYPT_FIRST : ENCRYPT_FIRST, N>(x);
     for (std::int32_t step = 1; step < nr; ++step) {
@@ -117,12 +121,12 @@ ZARNOCRYPT_LANES_TARGET static inline void Groups(const std::uint8_t* keys, std:
     for (int i = 0; i < V; ++i)
 #pragma GCC unroll 4
         for (int g = 0; g < N; ++g)
-            Lanes::Store(data + GROUP_BYTES * g + LANE_BYTES * i, USED, x[g][i]);
+            Lanes::Store(out + GROUP_BYTES * g + LANE_BYTES * i, USED, x[g][i]);
 }
 
 template <typename Lanes, int NB, bool DECRYPT>
-ZARNOCRYPT_LANES_TARGET static void AllBlocks(const std::uint8_t* keys, std::int32_t nr, std::uint8_t* blocks,
-                                              std::size_t count)
+ZARNOCRYPT_LANES_TARGET static void AllBlocks(const std::uint8_t* keys, std::int32_t nr, const std::uint8_t* in,
+                                              std::uint8_t* out, std::size_t count)
 {
     constexpr int IN_FLIGHT = Lanes::IN_FLIGHT;
     constexpr std::size_t GROUP_BYTES = Lanes::UNITS * UsedBytes(NB);
@@ -130,17 +134,17 @@ ZARNOCRYPT_LANES_TARGET static void AllBlocks(const std::uint8_t* keys, std::int
     const std::size_t groups = count / PER_GROUP;
     std::size_t g = 0;
     for (; g + IN_FLIGHT <= groups; g += IN_FLIGHT)
-        Groups<Lanes, NB, IN_FLIGHT, DECRYPT>(keys, nr, blocks + GROUP_BYTES * g);
+        Groups<Lanes, NB, IN_FLIGHT, DECRYPT>(keys, nr, in + GROUP_BYTES * g, out + GROUP_BYTES * g);
     for (; g < groups; ++g)
-        Groups<Lanes, NB, 1, DECRYPT>(keys, nr, blocks + GROUP_BYTES * g);
+        Groups<Lanes, NB, 1, DECRYPT>(keys, nr, in + GROUP_BYTES * g, out + GROUP_BYTES * g);
 
     // The last blocks that do not fill a group go through a group-sized temporary.
     const std::size_t rest = (count - groups * PER_GROUP) * BlockBytes(NB);
     if (rest != 0) {
         alignas(32) std::uint8_t group[Lanes::UNITS * UNIT_BYTES] = {};
-        std::memcpy(group, blocks + GROUP_BYTES * groups, rest);
-        Groups<Lanes, NB, 1, DECRYPT>(keys, nr, group);
-        std::memcpy(blocks + GROUP_BYTES * groups, group, rest);
+        std::memcpy(group, in + GROUP_BYTES * groups, rest);
+        Groups<Lanes, NB, 1, DECRYPT>(keys, nr, group, group);
+        std::memcpy(out + GROUP_BYTES * groups, group, rest);
         SecureWipe(group, sizeof group);
     }
 }

@@ -51,16 +51,16 @@ struct Lanes256 {
 
 }  // namespace
 
-void VaesAvx2Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void VaesAvx2Encrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* keys = path_schedule::VectorEncrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes256, NB, false>(keys, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes256, NB, false>(keys, key.Nr(), in, out, count); });
 }
 
-void VaesAvx2Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void VaesAvx2Decrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* keys = path_schedule::VectorDecrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes256, NB, true>(keys, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { lane_rounds::AllBlocks<Lanes256, NB, true>(keys, key.Nr(), in, out, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths

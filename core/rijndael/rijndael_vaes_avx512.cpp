@@ -53,10 +53,11 @@ ZARNOCRYPT_AVX512 inline __m512i LoadKey(const std::uint8_t* keys, std::int32_t 
     return _mm512_loadu_si512(keys + path_schedule::VECTOR_ROUND_BYTES * step);
 }
 
-// N units at data, the last of them with mask lastMask, in place.
+// N units from in to out, the last of them with mask lastMask; all are
+// loaded before any is stored.
 template <int NB, int N, bool DECRYPT>
-ZARNOCRYPT_AVX512 inline void Units(const std::uint8_t* keys, std::int32_t nr, std::uint8_t* data,
-                                    __mmask64 lastMask)
+ZARNOCRYPT_AVX512 inline void Units(const std::uint8_t* keys, std::int32_t nr, const std::uint8_t* in,
+                                    std::uint8_t* out, __mmask64 lastMask)
 {
     constexpr int USED = UsedBytes(NB);
     constexpr __mmask64 FULL = BytesMask(USED);
@@ -66,7 +67,7 @@ ZARNOCRYPT_AVX512 inline void Units(const std::uint8_t* keys, std::int32_t nr, s
     const __m512i key0 = LoadKey(keys, 0);
 #pragma GCC unroll 16
     for (int u = 0; u < N; ++u) {
-        const __m512i block = _mm512_maskz_loadu_epi8(u == N - 1 ? lastMask : FULL, data + USED * u);
+        const __m512i block = _mm512_maskz_loadu_epi8(u == N - 1 ? lastMask : FULL, in + USED * u);
         x[u] = Permute(first, _mm512_xor_si512(block, key0));
     }
 
@@ -86,13 +87,14 @@ ZARNOCRYPT_AVX512 inline void Units(const std::uint8_t* keys, std::int32_t nr, s
 #pragma GCC unroll 16
     for (int u = 0; u < N; ++u) {
         const __m512i y = Permute(last, x[u]);
-        const __m512i out = DECRYPT ? _mm512_aesdeclast_epi128(y, keyLast) : _mm512_aesenclast_epi128(y, keyLast);
-        _mm512_mask_storeu_epi8(data + USED * u, u == N - 1 ? lastMask : FULL, out);
+        const __m512i result = DECRYPT ? _mm512_aesdeclast_epi128(y, keyLast) : _mm512_aesenclast_epi128(y, keyLast);
+        _mm512_mask_storeu_epi8(out + USED * u, u == N - 1 ? lastMask : FULL, result);
     }
 }
 
 template <int NB, bool DECRYPT>
-ZARNOCRYPT_AVX512 void AllBlocks(const std::uint8_t* keys, std::int32_t nr, std::uint8_t* blocks, std::size_t count)
+ZARNOCRYPT_AVX512 void AllBlocks(const std::uint8_t* keys, std::int32_t nr, const std::uint8_t* in, std::uint8_t* out,
+                                 std::size_t count)
 {
     constexpr std::size_t USED = UsedBytes(NB);
     constexpr std::size_t PER_UNIT = BlocksPerUnit(NB);
@@ -100,30 +102,30 @@ ZARNOCRYPT_AVX512 void AllBlocks(const std::uint8_t* keys, std::int32_t nr, std:
     const std::size_t units = count / PER_UNIT;
     std::size_t u = 0;
     for (; u + UNITS_IN_FLIGHT <= units; u += UNITS_IN_FLIGHT)
-        Units<NB, UNITS_IN_FLIGHT, DECRYPT>(keys, nr, blocks + USED * u, FULL);
+        Units<NB, UNITS_IN_FLIGHT, DECRYPT>(keys, nr, in + USED * u, out + USED * u, FULL);
     for (; u + 4 <= units; u += 4)
-        Units<NB, 4, DECRYPT>(keys, nr, blocks + USED * u, FULL);
+        Units<NB, 4, DECRYPT>(keys, nr, in + USED * u, out + USED * u, FULL);
     for (; u < units; ++u)
-        Units<NB, 1, DECRYPT>(keys, nr, blocks + USED * u, FULL);
+        Units<NB, 1, DECRYPT>(keys, nr, in + USED * u, out + USED * u, FULL);
 
     // The masked loads and stores leave the bytes after the last block alone.
     const std::size_t rest = (count - units * PER_UNIT) * BlockBytes(NB);
     if (rest != 0)
-        Units<NB, 1, DECRYPT>(keys, nr, blocks + USED * units, BytesMask(rest));
+        Units<NB, 1, DECRYPT>(keys, nr, in + USED * units, out + USED * units, BytesMask(rest));
 }
 
 }  // namespace
 
-void VaesAvx512Encrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void VaesAvx512Encrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* keys = path_schedule::VectorEncrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(keys, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, false>(keys, key.Nr(), in, out, count); });
 }
 
-void VaesAvx512Decrypt(const RijndaelKey& key, std::uint8_t* blocks, std::size_t count) noexcept
+void VaesAvx512Decrypt(const RijndaelKey& key, const std::uint8_t* in, std::uint8_t* out, std::size_t count) noexcept
 {
     const std::uint8_t* keys = path_schedule::VectorDecrypt(key.PathSchedule(), key.Nr());
-    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(keys, key.Nr(), blocks, count); });
+    DispatchNb(key.Nb(), [&]<int NB> { AllBlocks<NB, true>(keys, key.Nr(), in, out, count); });
 }
 
 }  // namespace zarnocrypt::cipher_paths
