@@ -1,6 +1,5 @@
 # cmake -DOBJDUMP=... -DBINARIES="a.exe;b.dll" [-DSYSTEM_DLLS="a.dll;b.dll"] -P check_imports.cmake
-# Fails when a binary imports a DLL outside the system's own set (a MinGW
-# runtime DLL would be missing on the target machine).
+# Fails when a binary imports a DLL that is not the system's (a MinGW runtime DLL would be missing).
 cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 if(NOT DEFINED SYSTEM_DLLS)
   set(SYSTEM_DLLS kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll comctl32.dll

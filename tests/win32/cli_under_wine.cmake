@@ -1,9 +1,6 @@
 # cmake -DWINE=... -DNATIVE_CLI=... -DWINDOWS_CLI=... -DWORK=... -DSIZEOF_VOID_P=4|8 -P cli_under_wine.cmake
-#
-# The Windows CLI against the native one: the formats are fixed to the bit,
-# so the same key and text give the same bytes everywhere. Then the Windows
-# CLI decrypts what it made, replacing the output file, and a wrong key
-# leaves the output file as it was.
+# The same key and text give the same bytes as the native CLI; decrypting
+# replaces the output file, and a wrong key leaves it as it was.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 string(ASCII 252 223 233 letters)  # beyond ASCII in code page 1252
@@ -43,6 +40,7 @@ if(leftovers)
   message(FATAL_ERROR "temporary files left behind: ${leftovers}")
 endif()
 
+# Only the 32-bit CLI caps its input below 4 GiB: a sparse file shows it refuses one unread.
 if(SIZEOF_VOID_P EQUAL 4)
   execute_process(COMMAND truncate -s 4294967294 ${WORK}/huge.bin COMMAND_ERROR_IS_FATAL ANY)
   foreach(command "decrypt;-k;key.txt" inspect)

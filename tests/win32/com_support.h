@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,7 +70,6 @@ inline std::wstring TakeErrorRecord()
     return (IsEqualGUID(GUID_NULL, guid) ? L"" : L"GUID!") + source.text() + L"|" + description.text();
 }
 
-// A one-dimensional array of the bytes with the given lower bound and element type.
 inline void MakeByteArray(VARIANT* variant, const Bytes& bytes, LONG lower = 0, VARTYPE element = VT_I1)
 {
     SAFEARRAYBOUND bound{ULONG(bytes.size()), lower};
@@ -82,12 +82,11 @@ inline void MakeByteArray(VARIANT* variant, const Bytes& bytes, LONG lower = 0, 
 inline Bytes ReadByteArray(const VARIANT& variant)
 {
     LONG lower = -1, upper = -1;
-    if (variant.vt != (VT_ARRAY | VT_I1) || SafeArrayGetDim(variant.parray) != 1)
+    if (variant.vt != (VT_ARRAY | VT_I1) || SafeArrayGetDim(variant.parray) != 1 ||
+        SafeArrayGetLBound(variant.parray, 1, &lower) || lower != 0 || SafeArrayGetUBound(variant.parray, 1, &upper))
         return {0xBA, 0xD0};
-    SafeArrayGetLBound(variant.parray, 1, &lower);
-    SafeArrayGetUBound(variant.parray, 1, &upper);
     const auto* data = static_cast<const std::uint8_t*>(variant.parray->pvData);
-    return lower == 0 ? Bytes(data, data + upper + 1) : Bytes{0xBA, 0xD1};
+    return Bytes(data, data + upper + 1);
 }
 
 inline std::wstring GuidText(REFGUID guid)
@@ -100,12 +99,10 @@ inline std::wstring GuidText(REFGUID guid)
 // The built DLL's full Windows path, from ZARNOCRYPT_DLL.
 inline std::wstring ServerPath()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(L"ZARNOCRYPT_DLL", path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? path : L"(ZARNOCRYPT_DLL is not set)";
+    const wchar_t* path = _wgetenv(L"ZARNOCRYPT_DLL");
+    return path ? path : L"(ZARNOCRYPT_DLL is not set)";
 }
 
-// An export of the DLL, found by its plain name.
 template <typename Function>
 Function Export(HMODULE module, const char* name)
 {

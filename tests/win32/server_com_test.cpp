@@ -1,9 +1,8 @@
 // The built DLL as COM clients meet it: its exports and unload rule, the
-// cached class object, creation and aggregation, object identity, a
-// compiled client through the virtual table and the version resource.
-// "server_tests report" is the client that side_by_side.cmake runs in each
-// registry view.
-#include <algorithm>
+// cached class object, creation and aggregation, object identity, the
+// version resource, and IDispatch served from the type library it carries
+// and registers. "server_tests report" is the client that side_by_side.cmake
+// runs in each registry view.
 #include <cstdio>
 #include <string_view>
 
@@ -52,12 +51,10 @@ TEST(ServerDll, ClassObjectCreationAndUnloadRule)
     cached = factory();
     Outer outer;
     EXPECT_EQ(E_POINTER, cached->CreateInstance(nullptr, IID_ICrypter, nullptr));
-    for (const auto& [unknown, riid, expected] : {std::tuple{&outer, &IID_ICrypter, CLASS_E_NOAGGREGATION},
-                                                  std::tuple{(Outer*)nullptr, &IID_IClassFactory, E_NOINTERFACE}}) {
-        result = &result;
-        EXPECT_EQ(expected, cached->CreateInstance(unknown, *riid, &result));
-        EXPECT_EQ(nullptr, result);
-    }
+    result = &result;
+    EXPECT_TRUE(cached->CreateInstance(&outer, IID_ICrypter, &result) == CLASS_E_NOAGGREGATION && !result);
+    result = &result;
+    EXPECT_TRUE(cached->CreateInstance(nullptr, IID_IClassFactory, &result) == E_NOINTERFACE && !result);
     // An object, an aggregated object and a server lock each keep the DLL loaded.
     ICrypter* crypter = nullptr;
     ASSERT_EQ(S_OK, cached->CreateInstance(nullptr, IID_ICrypter, reinterpret_cast<void**>(&crypter)));
@@ -85,18 +82,14 @@ TEST(ServerDll, ClassObjectCreationAndUnloadRule)
     FreeLibrary(dll);
 }
 
-// A compiled client: ProgIDs, one identity, error-info support, every kind of call.
-TEST(ServerCom, EarlyBoundClient)
+// One identity across the interfaces, and error information for ICrypter only.
+TEST(ServerCom, ObjectIdentity)
 {
-    CLSID clsid{}, versioned{};
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"Zarnocrypt.Crypter", &clsid));
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"Zarnocrypt.Crypter.1", &versioned));
-    EXPECT_TRUE(IsEqualCLSID(CLSID_Crypter, clsid) && IsEqualCLSID(CLSID_Crypter, versioned));
     ComPtr<IUnknown> unknown, again;
     ComPtr<IDispatch> dispatch;
     ComPtr<ICrypter> crypter;
     ComPtr<ISupportErrorInfo> errorSupport;
-    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.out()));
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.out()));
     ASSERT_EQ(S_OK, unknown->QueryInterface(IID_IDispatch, dispatch.out()));
     ASSERT_EQ(S_OK, unknown->QueryInterface(IID_ICrypter, crypter.out()));
     ASSERT_EQ(S_OK, dispatch->QueryInterface(IID_ISupportErrorInfo, errorSupport.out()));
@@ -108,64 +101,134 @@ TEST(ServerCom, EarlyBoundClient)
     void* refused = &refused;
     EXPECT_EQ(E_NOINTERFACE, crypter->QueryInterface(IID_IClassFactory, &refused));
     EXPECT_EQ(nullptr, refused);
-
-    Bstr version, plain(L"early bound"), marked, back;
-    ASSERT_EQ(S_OK, crypter->GetVersionString(version.out()));
-    EXPECT_EQ(ZARNOCRYPT_VERSION_STRING, version.text());
-    EXPECT_EQ(HRESULT(0x80040197), crypter->Encrypt(plain.get(), marked.out()));
-    EXPECT_EQ(L"Zarnocrypt.Crypter|Key has not been set.", TakeErrorRecord());
-    ASSERT_EQ(S_OK, crypter->SetKey(Bstr(L"compiled client").get()));
-    ASSERT_EQ(S_OK, crypter->MultilineEncrypt(plain.get(), marked.out()));
-    ASSERT_EQ(S_OK, crypter->Decrypt(marked.get(), back.out()));
-    EXPECT_EQ(plain.text(), back.text());
 }
 
+// Installers register a DLL only when its version resource asks for it.
 TEST(ServerCom, VersionResourceMarksItSelfRegistering)
 {
-    const std::wstring path = ServerPath();
-    std::vector<BYTE> block(GetFileVersionInfoSizeW(path.c_str(), nullptr));
-    ASSERT_TRUE(!block.empty() && GetFileVersionInfoW(path.c_str(), 0, DWORD(block.size()), block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
+    std::vector<BYTE> block(GetFileVersionInfoSizeW(ServerPath().c_str(), nullptr) + 1);
+    void* value = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_TRUE(fixed->dwFileVersionMS == MAKELONG(0, 1) && fixed->dwFileVersionLS == MAKELONG(1, 0));
-    for (const auto& [name, expected] : {std::pair{L"FileVersion", L"1, 0, 0, 1"}, {L"ProductVersion", L"1, 0, 0, 1"},
-                                         {L"FileDescription", L"Zarnocrypt Module"}, {L"ProductName", L"Zarnocrypt Module"},
-                                         {L"InternalName", L"Zarnocrypt"}, {L"OriginalFilename", L"Zarnocrypt.DLL"},
-                                         {L"OLESelfRegister", L""}}) {
-        void* value = nullptr;
-        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-        EXPECT_TRUE(VerQueryValueW(block.data(), key.c_str(), &value, &length) &&
-                    std::wstring(expected) == static_cast<const wchar_t*>(value)) << std::string(key.begin(), key.end());
+    ASSERT_TRUE(GetFileVersionInfoW(ServerPath().c_str(), 0, DWORD(block.size()), block.data()));
+    EXPECT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\OLESelfRegister", &value, &length));
+}
+
+// Name, parameters (the last of two is [out, retval]), help string; DISPIDs from 1.
+const std::vector<const wchar_t*> METHODS[] = {
+    {L"Encrypt", L"strInput", L"pOut", L"Encrypt input string"},
+    {L"Decrypt", L"strInput", L"pOut", L"Decrypt the input string."},
+    {L"SetKey", L"strKey", L"SetKey"},
+    {L"GetVersionString", L"pVersionString", L"Get Version String"},
+    {L"EncryptEx", L"vInput", L"vOut", L"Encrypt byte array"},
+    {L"DecryptEx", L"vInput", L"vOut", L"Decrypt byte array"},
+    {L"HtmlEncrypt", L"strInput", L"pOut", L"Encrypt with HTML comment"},
+    {L"MultilineEncrypt", L"strInput", L"pOut", L"Multiline Encrypt"},
+};
+
+// The virtual-table half of the dual interface (its absence fails the lookup):
+// compiled clients call its slots, Invoke its DISPIDs, scripts its names.
+TEST(TypeLibrary, LayoutOfTheDualInterface)
+{
+    ComPtr<ITypeLib> library;
+    ComPtr<ITypeInfo> dispatch, dual;
+    HREFTYPE reference = 0;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(ServerPath().c_str(), REGKIND_NONE, library.out<ITypeLib>()));
+    ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(IID_ICrypter, dispatch.out<ITypeInfo>()));
+    ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &reference));
+    ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(reference, dual.out<ITypeInfo>()));
+    for (UINT i = 0; i < 8; ++i) {
+        const auto& expected = METHODS[i];
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(S_OK, dual->GetFuncDesc(i, &function));
+        EXPECT_EQ(MEMBERID(i + 1), function->memid);
+        EXPECT_EQ(SHORT((7 + i) * sizeof(void*)), function->oVft);  // after IUnknown's and IDispatch's slots
+        const USHORT last = function->lprgelemdescParam[function->cParams - 1].paramdesc.wParamFlags;
+        EXPECT_EQ(expected.size() == 4 || i == 3 ? PARAMFLAG_FOUT | PARAMFLAG_FRETVAL : PARAMFLAG_FIN,
+                  last & (PARAMFLAG_FIN | PARAMFLAG_FOUT | PARAMFLAG_FRETVAL)) << i;
+        dual->ReleaseFuncDesc(function);
+        BSTR names[3] = {};
+        UINT count = 0;
+        Bstr help;
+        ASSERT_EQ(S_OK, dual->GetNames(i + 1, names, 3, &count));
+        EXPECT_EQ(S_OK, dual->GetDocumentation(i + 1, nullptr, help.out(), nullptr, nullptr));
+        std::vector<std::wstring> got(names, names + count);
+        got.push_back(help.text());
+        EXPECT_EQ(std::vector<std::wstring>(expected.begin(), expected.end()), got);
+        for (BSTR name : names)
+            SysFreeString(name);
     }
 }
 
-// The module the system loaded for this view's registration, the version read
-// through IDispatch (this view's type library) and a text sealed through the
-// virtual table, which every word size must seal alike.
+// Invoke without arguments; the script tests call the methods through it.
+HRESULT Invoke(ICrypter* crypter, DISPID id, VARIANT* result)
+{
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return crypter->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, result, nullptr, nullptr);
+}
+
+TEST(Dispatch, NamesAndTypeInformation)
+{
+    ComPtr<ICrypter> crypter;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter, crypter.out()));
+    // Each name is a member name of its own, in any case; the first unknown
+    // one stops the call, and the DISPIDs before it stay written.
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Decrypt"), const_cast<LPOLESTR>(L"multilineENCRYPT"),
+                        const_cast<LPOLESTR>(L"strInput"), const_cast<LPOLESTR>(L"Encrypt")};
+    DISPID ids[4] = {0, 0, 0, 77};
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, crypter->GetIDsOfNames(IID_NULL, names, 4, 0, ids));
+    EXPECT_TRUE(ids[0] == 2 && ids[1] == 8 && ids[3] == 77);
+
+    UINT count = 0;
+    EXPECT_TRUE(crypter->GetTypeInfoCount(&count) == S_OK && count == 1);
+    ComPtr<ITypeInfo> info, other;
+    TYPEATTR* type = nullptr;
+    EXPECT_EQ(E_POINTER, crypter->GetTypeInfo(0, 0, nullptr));
+    ASSERT_EQ(S_OK, crypter->GetTypeInfo(0, 0, info.out<ITypeInfo>()));
+    ASSERT_EQ(S_OK, info->GetTypeAttr(&type));
+    EXPECT_TRUE(IsEqualGUID(IID_ICrypter, type->guid));
+    info->ReleaseTypeAttr(type);
+    EXPECT_EQ(DISP_E_BADINDEX, crypter->GetTypeInfo(1, 0, other.out<ITypeInfo>()));
+    EXPECT_EQ(nullptr, other.get());
+
+    Variant none;
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Invoke(crypter.get(), 99, &none));
+}
+
+// Runs in a process of its own, which has not loaded the type information yet.
+TEST(TypeLibraryNotRegistered, DispatchFailsWhileTheVtableWorks)
+{
+    const HMODULE dll = LoadLibraryW(ServerPath().c_str());
+    const auto registerServer = Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllRegisterServer");
+    ASSERT_NE(nullptr, registerServer);
+    UnRegisterTypeLib(LIBID_ZARNOCRYPTLib, 1, 0, 0, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+    ComPtr<ICrypter> crypter;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter, crypter.out()));
+    DISPID id = 0;
+    LPOLESTR name[] = {const_cast<LPOLESTR>(L"Encrypt")};
+    EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, crypter->GetIDsOfNames(IID_NULL, name, 1, 0, &id));
+    EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, Invoke(crypter.get(), 4, nullptr));
+    Bstr version;
+    EXPECT_EQ(S_OK, crypter->GetVersionString(version.out()));
+    // A failed load is not remembered: once registered, the next call loads it.
+    ASSERT_EQ(S_OK, registerServer());
+    EXPECT_EQ(S_OK, crypter->GetIDsOfNames(IID_NULL, name, 1, 0, &id));
+    EXPECT_EQ(1, id);
+}
+
+// The module the system loaded for this view's registration, and the version
+// read through IDispatch, which needs this view's type library.
 int Report()
 {
     ComPtr<ICrypter> crypter;
     HRESULT result = CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter, crypter.out());
     char module[MAX_PATH] = "(none)";
     GetModuleFileNameA(GetModuleHandleA("Zarnocrypt.dll"), module, MAX_PATH);
-    LPOLESTR name = const_cast<LPOLESTR>(L"GetVersionString");
-    DISPID id = 0;
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
     Variant version;
-    Bstr plain(std::wstring(145, L'z')), marked;
     if (SUCCEEDED(result))
-        result = crypter->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
-    if (SUCCEEDED(result))
-        result = crypter->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &version, nullptr, nullptr);
-    if (SUCCEEDED(result) && SUCCEEDED(result = crypter->SetKey(Bstr(L"side by side").get())))
-        result = crypter->Encrypt(plain.get(), marked.out());
+        result = Invoke(crypter.get(), 4, &version);  // GetVersionString
     if (FAILED(result))
         return std::printf("error %08lx\n", static_cast<unsigned long>(result)), 0;
-    std::wstring text = marked.text();
-    std::replace(text.begin(), text.end(), L'\n', L' ');
-    std::printf("module=%s version=%ls marked=%ls\n", module, version.bstrVal, text.c_str());
-    return 0;
+    return std::printf("module=%s version=%ls\n", module, version.bstrVal), 0;
 }
 
 }  // namespace

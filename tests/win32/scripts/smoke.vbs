@@ -2,7 +2,7 @@
 ' line is the summary; the exit code is the number of failed checks.
 Option Explicit
 On Error Resume Next  ' every call is checked right after it
-Dim passed, failed, crypter, other, marked
+Dim passed, failed, crypter, marked
 passed = 0
 failed = 0
 
@@ -18,15 +18,12 @@ Sub Check(name, condition, number, description)
 End Sub
 
 Set crypter = CreateObject("Zarnocrypt.Crypter")
-Set other = CreateObject("Zarnocrypt.Crypter")
 Check "GetVersionString", crypter.getversionstring() = WScript.Arguments(0), 0, ""
-marked = crypter.Encrypt("abc")
-Check "Encrypt without a key", True, &H80040197, "Key has not been set."
 crypter.SetKey "script key"
-other.setkey "another key"
 marked = crypter.HtmlEncrypt("caf" & Chr(233))
 Check "HtmlEncrypt and Decrypt", crypter.Decrypt(marked) = "caf" & Chr(233), 0, ""
-marked = other.Decrypt(marked)
+crypter.setkey "another key"
+marked = crypter.Decrypt(marked)
 Check "Decrypt with another key", True, &H80040198, "Cannot decrypt data."
 ' A small number arrives as VT_I2 and is converted to text.
 Check "number argument", crypter.decrypt(crypter.encrypt(12345)) = "12345", 0, ""
