@@ -1,6 +1,5 @@
-// The zarnocrypt tool as tables of command lines: arguments, standard input and
-// key in; exit status, exact output and exact message out. Rows run in a folder
-// of fixed files named relatively, so that the tool's messages are exact.
+// The zarnocrypt tool as tables of command lines: arguments, standard input and key in; exit status, exact
+// output and exact message out. Rows run in a folder of fixed files named relatively, so that messages are exact.
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -34,8 +33,7 @@ struct Row {
 std::string Bytes(const std::string& hex)
 {
     std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
     return bytes;
 }
 
@@ -62,9 +60,8 @@ std::string Synopsis(const std::string& command)
 // The lines after a usage error: those of the command when one was named.
 std::string Usage(const Strings& args)
 {
-    const std::string name = args.empty() ? "" : args[0];
-    const bool named = std::ranges::find(COMMANDS, name) != COMMANDS.end();
-    return Synopsis(named ? name : "COMMAND") + "Try 'zarnocrypt " + (named ? name + " " : "") +
+    const bool named = !args.empty() && std::ranges::find(COMMANDS, args[0]) != COMMANDS.end();
+    return Synopsis(named ? args[0] : "COMMAND") + "Try 'zarnocrypt " + (named ? args[0] + " " : "") +
            "--help' for more information.\n";
 }
 
@@ -76,15 +73,13 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
         const std::pair<const char*, std::string> files[] = {
-            {"key", "correct horse\n"}, {"key-crlf", "correct horse\r\n"},
-            {"key-cr", "correct horse\r"}, {"key-2lf", "correct horse\n\n"},  // not a single line end
-            {"other", "another key\n"}, {"empty", ""}, {"lf", "\n"}, {"nul-key", ZEROS},
+            {"key", "correct horse\n"}, {"key-crlf", "correct horse\r\n"}, {"key-cr", "correct horse\r"},
+            {"msg", MARKED}, {"env", Bytes(ENVELOPE_HEX)}, {"key-2lf", "correct horse\n\n"},  // not a single line end
+            {"other", "another key\n"}, {"empty", ""}, {"lf", "\n"}, {"nul-key", ZEROS}, {"plain", "abc"},
             {"twin", "zzzzrzxz twin"},  // another key with KEY's fingerprint
-            {"max-key", std::string(64 * 1024, 'k')}, {"big-key", std::string(64 * 1024 + 1, 'k')},
-            {"plain", "abc"}, {"zero", ZEROS}, {"msg", MARKED}, {"env", Bytes(ENVELOPE_HEX)},
+            {"max-key", std::string(64 * 1024, 'k')}, {"big-key", std::string(64 * 1024 + 1, 'k')}, {"zero", ZEROS},
         };
-        for (const auto& [name, bytes] : files)
-            File(name, bytes);
+        for (const auto& [name, bytes] : files) File(name, bytes);
         fs::create_directory(dir / "sub");
         // Sparse, beyond every limit: refused by their size, never read.
         fs::resize_file(File("huge", ""), std::uintmax_t{1} << 31);
@@ -99,8 +94,7 @@ protected:
     }
     std::string Read(const std::string& name) const
     {
-        std::ifstream file(dir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
+        return {std::istreambuf_iterator<char>(std::ifstream(dir / name, std::ios::binary).rdbuf()), {}};
     }
 
     // The key goes through the environment: on a command line it would show.
@@ -108,13 +102,11 @@ protected:
     {
         const auto quoted = [](const std::string& s) {
             std::string q = "'";
-            for (char c : s)
-                q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
             return q + "'";
         };
         std::string command = "cd " + quoted(dir.string()) + " && " + quoted(ZARNOCRYPT_CLI);
-        for (const std::string& arg : args)
-            command += " " + quoted(arg);
+        for (const std::string& arg : args) command += " " + quoted(arg);
         File(".in", in);
         key ? setenv("ZARNOCRYPT_KEY", key, 1) : unsetenv("ZARNOCRYPT_KEY");
         const int status = std::system((command + " <.in >" + out + " 2>.err").c_str());
@@ -144,8 +136,7 @@ protected:
 TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
 {
     Check({
-        {{"encrypt"}, "abc", 0, MARKED},
-        {{"html-encrypt"}, "abc", 0, "[ZQV]X\n<!--" + BODY + "-->[/ZQV]\n"},
+        {{"encrypt"}, "abc", 0, MARKED}, {{"html-encrypt"}, "abc", 0, "[ZQV]X\n<!--" + BODY + "-->[/ZQV]\n"},
         {{"multiline-encrypt"}, "abc", 0, "[ZQV]X\n\n" + BODY + "\n[/ZQV]\n"},
         {{"multiline-encrypt"}, LONG_TEXT, 0, LONG_MARKED},
         {{"html-encrypt"}, "[ZQV]X\n" + BODY + "[/ZQV]", 0, MARKED},  // already marked: copied
@@ -157,23 +148,18 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
         {{"decrypt", "-k", "-", "plain"}, std::string(64 * 1024, 'k'), 0, "abc", "", nullptr},
         {{"decrypt", "-k", "max-key"}, "as it came\n\n", 0, "as it came\n\n", "", nullptr},
         // Decrypt ignores line ends after the end marker and passes unmarked text through.
-        {{"decrypt", "msg"}, "", 0, "abc"},
-        {{"decrypt"}, "[ZQV]X\n<!--" + BODY + "-->[/ZQV]\r\n\n", 0, "abc"},
+        {{"decrypt", "msg"}, "", 0, "abc"}, {{"decrypt"}, "[ZQV]X\n<!--" + BODY + "-->[/ZQV]\r\n\n", 0, "abc"},
         {{"decrypt", "-"}, LONG_MARKED, 0, LONG_TEXT},
         {{"decrypt", "--", "-"}, "[ZQV]X\nAAAA[/ZQV] \n", 0, "[ZQV]X\nAAAA[/ZQV] \n", "", nullptr},
         {{"decrypt"}, "", 0, "", "", nullptr},
         {{"decrypt"}, "[ZQV]X\nAAAABQYEAHCmgSdzbXREoQ0c1qPXLKohae6ai+5cIKI=[/ZQV]", 0, "ab"},  // up to a zero byte
         // Bytes keep zero bytes; an empty input makes a valid envelope.
-        {{"encrypt-bytes", "plain"}, "", 0, Bytes(ENVELOPE_HEX)},
-        {{"encrypt-bytes"}, ZEROS, 0, ZEROS_ENVELOPE},
+        {{"encrypt-bytes", "plain"}, "", 0, Bytes(ENVELOPE_HEX)}, {{"encrypt-bytes"}, ZEROS, 0, ZEROS_ENVELOPE},
         {{"encrypt-bytes"}, "", 0, Bytes("0000000006040070b753d86fc8a771e3050621b5c958efbc39efcddb46997b52")},
-        {{"decrypt-bytes", "env"}, "", 0, "abc"},
-        {{"decrypt-bytes"}, ZEROS_ENVELOPE, 0, ZEROS},
+        {{"decrypt-bytes", "env"}, "", 0, "abc"}, {{"decrypt-bytes"}, ZEROS_ENVELOPE, 0, ZEROS},
         // Output to the file "out", or to standard output for "-".
-        {{"encrypt", "-o", "out"}, "abc", 0, MARKED},
-        {{"decrypt", "--output=out", "msg"}, "", 0, "abc"},
-        {{"decrypt", "-o", "out"}, "x", 0, "x", "", nullptr},
-        {{"encrypt", "-o", "-"}, "abc", 0, MARKED},
+        {{"encrypt", "-o", "out"}, "abc", 0, MARKED}, {{"decrypt", "--output=out", "msg"}, "", 0, "abc"},
+        {{"decrypt", "-o", "out"}, "x", 0, "x", "", nullptr}, {{"encrypt", "-o", "-"}, "abc", 0, MARKED},
         {{"encrypt", "--output", "/dev/null"}, "abc", 0, ""},
     });
 }
@@ -185,8 +171,7 @@ TEST_F(CliTest, UsageErrorsNameTheFirstProblemAndNeverEchoAValue)
     const std::string keyRefused = "a key is not accepted on the command line (it would show in process lists); "
                                    "use -k KEYFILE or the environment variable ZARNOCRYPT_KEY";
     Check({
-        usage({}, "no command given"),
-        usage({"-k", "key", "encrypt"}, "expected a command before options"),
+        usage({}, "no command given"), usage({"-k", "key", "encrypt"}, "expected a command before options"),
         usage({"frobnicate", "-h"}, "unknown command \"frobnicate\""),
         usage({"encrypt", "--verbose=yes"}, "unknown option \"--verbose\""),
         usage({"encrypt", "-phunter2"}, "unknown option \"-p\""),
@@ -262,7 +247,7 @@ std::string With(std::string text, const std::vector<std::pair<std::string, std:
 TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
 {
     const auto marked = [](const std::string& base64) { return "[ZQV]X\n" + base64 + "[/ZQV]"; };
-    const auto shows = [](Strings args, std::string in, std::string out) { return Row{args, in, 0, out}; };
+    const auto shows = [](auto in, std::string out, Strings args = {"inspect"}) { return Row{args, in, 0, out}; };
     const std::string abc = "AAAAAwYEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg=";  // the envelope of "abc" bytes
     const std::string form = "marked text, Base64 on one line (encrypt)";
     const std::string report = "form: " + form + "\nenvelope: 32 bytes\n  plaintext length: 3 bytes\n"
@@ -277,52 +262,50 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
     const std::string neither = "form: neither a marked text nor an envelope\n  reason: it holds zero bytes, and ";
     const std::string wouldFail = "  decrypt-bytes: would report \"Cannot decrypt data.\"\n";
     Check({
-        shows({"inspect"}, marked(abc) + "\r\n", report),
-        shows({"inspect"}, "[ZQV]X\n<!--" + abc + "-->[/ZQV]",
+        shows(marked(abc) + "\r\n", report),
+        shows("[ZQV]X\n<!--" + abc + "-->[/ZQV]",
               With(report, {{form, "marked text, Base64 inside an HTML comment (html-encrypt)"}})),
-        shows({"inspect"}, With(LONG_MARKED, {{"\n", "\r\n"}}),
+        shows(With(LONG_MARKED, {{"\n", "\r\n"}}),
               With(report, {{"(encrypt)", "in lines (multiline-encrypt), lines of 72 characters, CRLF line ends"},
                             {" on one line", ""}, {"32 bytes", "128 bytes"}, {"3 bytes", "101 bytes"},
                             {"1 block of", "5 blocks of"}})),
         Row{{"inspect", "-k", "lf", "-"}, marked(abc), 0, report.substr(0, report.find("key: ")) +
             "key: none given; give -k KEYFILE or ZARNOCRYPT_KEY to check fingerprint and decryption\n", "", nullptr},
-        shows({"inspect", "-k", "other"}, marked(abc),
+        shows(marked(abc),
               With(report, {{"fingerprint: matches", "fingerprint: differs: the message was made under another key"},
-                            {yes, no + "the fingerprint differs)"}})),
-        shows({"inspect", "-k", "twin"}, marked(abc),
+                            {yes, no + "the fingerprint differs)"}}), {"inspect", "-k", "other"}),
+        shows(marked(abc),
               With(report, {{yes, no + "the magic \"Zqv\" is not after the plaintext: another key with the same "
-                                       "fingerprint, or damaged blocks)"}})),
-        shows({"inspect"}, marked("AAAAAwUEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
+                                       "fingerprint, or damaged blocks)"}}), {"inspect", "-k", "twin"}),
+        shows(marked("AAAAAwUEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
               With(report, {{"6 words (24-byte blocks)", "5 words (not 4, 6 or 8: refused)"},
                             {size, "cannot be checked: the block length is not 4, 6 or 8 words"},
                             {yes, no + "the block length is invalid)"}})),
-        shows({"inspect"}, marked("AAAAAwYFAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
+        shows(marked("AAAAAwYFAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
               With(report, {{"4 words (128-bit key)", "5 words (not 4, 6 or 8: no key has it)"},
                             {"key length: matches", "key length: differs: the key has 4 words, the message 5"},
                             {yes, no + "the key length differs)"}})),
-        shows({"inspect"}, marked("gAAAAwYEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
+        shows(marked("gAAAAwYEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg="),
               With(report, {{"3 bytes", "2147483651 bytes"}, {yes, no + "the size is inconsistent)"},
                             {size, "inconsistent: a plaintext length of 2^31 or more describes no message"}})),
-        shows({"inspect"}, marked("AAAAAwYEBHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOgAAAAA"),
+        shows(marked("AAAAAwYEBHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOgAAAAA"),
               With(report, {{"32 bytes", "36 bytes"}, {"0 (no appendix)", "4 (a 4-byte appendix follows the blocks)"},
                             {"24 bytes)", "24 bytes, 4-byte appendix)"}})),
-        shows({"inspect"}, Bytes("0000000308040070" + ENVELOPE_HEX.substr(16, 46)),  // 8-word blocks, 31 bytes
+        shows(Bytes("0000000308040070" + ENVELOPE_HEX.substr(16, 46)),  // 8-word blocks, 31 bytes
               With(report, {{form, "binary envelope (encrypt-bytes)"}, {"envelope: 32", "envelope: 31"},
                             {"6 words (24-byte blocks)", "8 words (32-byte blocks)"},
                             {"consistent (", "inconsistent: the header needs 40 bytes ("},
                             {"24 bytes)", "32 bytes), the message has 31"}, {yes, no + "the size is inconsistent)"}})),
-        shows({"inspect"}, "", none + "shorter than the start marker\n"),
-        shows({"inspect"}, "[/ZQV]", none + "no end marker \"[/ZQV]\"\n"),
-        shows({"inspect"}, "[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
-        shows({"inspect"}, "abcdef[/ZQV]x", none + "text follows the first end marker\n"),
-        shows({"inspect"}, "[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\"; " + damaged),
-        shows({"inspect"}, "[ZQV]\x7f\nAAAA[/ZQV]",
-              "form: " + form + "\ntype letter: byte 0x7f, not \"X\"; " + damaged),
-        shows({"inspect"}, "XXXXXX\nAAAA[/ZQV]",
+        shows("", none + "shorter than the start marker\n"), shows("[/ZQV]", none + "no end marker \"[/ZQV]\"\n"),
+        shows("[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
+        shows("abcdef[/ZQV]x", none + "text follows the first end marker\n"),
+        shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\"; " + damaged),
+        shows("[ZQV]\x7f\nAAAA[/ZQV]", "form: " + form + "\ntype letter: byte 0x7f, not \"X\"; " + damaged),
+        shows("XXXXXX\nAAAA[/ZQV]",
               "form: " + form + "\nnote: the first five bytes are not \"[ZQV]\"; Decrypt does not look at them\n" +
                   "body: decodes to 3 bytes, fewer than the 8-byte header; " + damaged),
-        shows({"inspect"}, Bytes("0000000006040070"), neither + "an envelope has more than 8 bytes\n" + wouldFail),
-        shows({"inspect"}, Bytes("000000000506007000"),
+        shows(Bytes("0000000006040070"), neither + "an envelope has more than 8 bytes\n" + wouldFail),
+        shows(Bytes("000000000506007000"),
               neither + "its bytes 4 and 5 are no block and key length (4, 6 or 8)\n" + wouldFail),
     });
 }
@@ -333,16 +316,14 @@ TEST_F(CliTest, HelpWinsOverEveryOtherArgument)
     const std::string output = "  -o, --output PATH    write to PATH instead of standard output; the file is\n";
     const std::string exits = "Exit status: 0 success, 1 failure (message on standard error), 2 usage error.\n";
     const std::tuple<Strings, std::string, bool> cases[] = {
-        {{"--help"}, tool, true},
-        {{"-h", "--bogus"}, tool, true},
+        {{"--help"}, tool, true}, {{"-h", "--bogus"}, tool, true},
         {{"decrypt-bytes", "-o", "-h"}, Synopsis("decrypt-bytes") + "\nPlaintext bytes of an envelope.\n", true},
         {{"inspect", "-k", "-", "--bogus", "--help", "--key=x"},
          Synopsis("inspect") + "\nWhat a message is, and why it would not decrypt.\n", false},
     };
     for (const auto& [args, start, hasOutput] : cases) {
         const Row run = Run(args, "", KEY);
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(run.status == 0 && run.err.empty()) << run.status << run.err;
         EXPECT_TRUE(run.out.starts_with(start) && run.out.ends_with(exits)) << run.out;
         EXPECT_EQ(run.out.find(output) != std::string::npos, hasOutput) << run.out;
     }

@@ -1,12 +1,8 @@
-// Writes the known-answer files of this directory from independent oracles,
-// never from the product: libmcrypt's Rijndael in ECB, a textbook FIPS-197
-// cipher for the one cell whose round count is not Rijndael's (trusted only
-// after it matches libmcrypt on every other cell and FIPS-197 Appendix C),
-// OpenSSL's Base64, and the key, envelope and text rules written out below.
-// It was run once, on 2026-12-07, and its output committed:
-//   cmake --build build/h4-native --target generate_vectors
-//   build/h4-native/tests/generate_vectors tests/vectors
-// The files are frozen from then on, as stored messages are: never regenerate.
+// Writes the known-answer files of this directory from independent oracles, never from the product: libmcrypt's
+// Rijndael in ECB, a textbook FIPS-197 cipher for the one cell whose round count is not Rijndael's (trusted only after
+// it matches libmcrypt on every other cell and FIPS-197 Appendix C), OpenSSL's Base64, and the key, envelope and text
+// rules written out below. Run once (2026-12-07) as below; the output is frozen, as stored messages are: never regenerate.
+//   cmake --build build/h4-native --target generate_vectors && build/h4-native/tests/generate_vectors tests/vectors
 #include <mcrypt.h>
 #include <openssl/evp.h>
 
@@ -27,8 +23,7 @@ namespace {
 std::uint8_t Mul(std::uint8_t a, std::uint8_t b)
 {
     std::uint8_t p = 0;
-    for (; b; b >>= 1, a = static_cast<std::uint8_t>(a << 1 ^ (a & 0x80 ? 0x1B : 0)))
-        if (b & 1) p ^= a;
+    for (; b; b >>= 1, a = static_cast<std::uint8_t>(a << 1 ^ (a & 0x80 ? 0x1B : 0))) p ^= b & 1 ? a : 0;
     return p;
 }
 
@@ -54,47 +49,35 @@ Bytes Textbook(const Bytes& key, int nb, int nr, Bytes s, bool inverse)
     std::uint8_t rc = 1;
     for (int i = nk; i < nb * (nr + 1); ++i) {
         std::uint8_t t[4] = {w[4 * i - 4], w[4 * i - 3], w[4 * i - 2], w[4 * i - 1]};
-        if (i % nk == 0) {
-            const std::uint8_t t0 = t[0];
-            t[0] = SB.s[t[1]] ^ rc, t[1] = SB.s[t[2]], t[2] = SB.s[t[3]], t[3] = SB.s[t0];
-            rc = Mul(rc, 2);
-        } else if (nk > 6 && i % nk == 4) {
-            for (auto& b : t) b = SB.s[b];
-        }
+        if (i % nk == 0) std::rotate(t, t + 1, t + 4);
+        if (i % nk == 0 || (nk > 6 && i % nk == 4)) for (auto& b : t) b = SB.s[b];
+        if (i % nk == 0) t[0] ^= rc, rc = Mul(rc, 2);
         for (int j = 0; j < 4; ++j) w.push_back(w[4 * (i - nk) + j] ^ t[j]);
     }
     const int shift[4] = {0, 1, nb == 8 ? 3 : 2, nb == 8 ? 4 : 3};
     auto addRoundKey = [&](int r) { for (int i = 0; i < 4 * nb; ++i) s[i] ^= w[4 * nb * r + i]; };
     auto subShift = [&] {
         const Bytes t(s);
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < nb; ++c) {
-                const int moved = r + 4 * ((c + shift[r]) % nb);
-                if (inverse) s[moved] = SB.si[t[r + 4 * c]];
-                else s[r + 4 * c] = SB.s[t[moved]];
-            }
+        for (int i = 0; i < 4 * nb; ++i) {
+            const int moved = i % 4 + 4 * ((i / 4 + shift[i % 4]) % nb);
+            if (inverse) s[moved] = SB.si[t[i]];
+            else s[i] = SB.s[t[moved]];
+        }
     };
     auto mix = [&] {
         static const std::uint8_t forward[4] = {2, 3, 1, 1}, backward[4] = {14, 11, 13, 9};
         const std::uint8_t* m = inverse ? backward : forward;
-        for (int c = 0; c < nb; ++c) {
-            const Bytes a(s.begin() + 4 * c, s.begin() + 4 * c + 4);
-            for (int r = 0; r < 4; ++r) {
-                std::uint8_t v = 0;
-                for (int j = 0; j < 4; ++j) v ^= Mul(a[j], m[(j - r + 4) % 4]);
-                s[4 * c + r] = v;
-            }
+        const Bytes a(s);
+        for (int i = 0; i < 4 * nb; ++i) {
+            s[i] = 0;
+            for (int j = 0; j < 4; ++j) s[i] ^= Mul(a[i - i % 4 + j], m[(j - i % 4 + 4) % 4]);
         }
     };
-    if (!inverse) {
-        addRoundKey(0);
-        for (int r = 1; r < nr; ++r) subShift(), mix(), addRoundKey(r);
-        subShift(), addRoundKey(nr);
-    } else {
-        addRoundKey(nr);
-        for (int r = nr - 1; r > 0; --r) subShift(), addRoundKey(r), mix();
-        subShift(), addRoundKey(0);
-    }
+    addRoundKey(inverse ? nr : 0);
+    for (int r = 1; r < nr; ++r)
+        if (inverse) subShift(), addRoundKey(nr - r), mix();
+        else subShift(), mix(), addRoundKey(r);
+    subShift(), addRoundKey(inverse ? 0 : nr);
     return s;
 }
 
@@ -105,8 +88,7 @@ Bytes Mcrypt(const Bytes& key, Bytes block, bool inverse)
     if (td == MCRYPT_FAILED || mcrypt_generic_init(td, const_cast<std::uint8_t*>(key.data()), static_cast<int>(key.size()), nullptr) < 0)
         std::exit((std::fprintf(stderr, "libmcrypt has no %s\n", name.c_str()), 2));
     (inverse ? mdecrypt_generic : mcrypt_generic)(td, block.data(), static_cast<int>(block.size()));
-    mcrypt_generic_deinit(td);
-    mcrypt_module_close(td);
+    mcrypt_generic_deinit(td), mcrypt_module_close(td);
     return block;
 }
 
@@ -206,8 +188,7 @@ std::string Decrypt(Key& k, const Bytes& m, Bytes& plain)
     if (m[5] != k.bytes.size() / 4) return "KeyLength";
     plain = Blocks(k.bytes, nb, Bytes(m.begin() + 8, m.begin() + 8 + blocks * b), true);
     if (Bytes(plain.begin() + l, plain.begin() + l + 3) != Of("Zqv")) return "Magic";
-    plain.resize(l);
-    return "Ok";
+    return plain.resize(l), "Ok";
 }
 
 // RFC 4648 Base64 from OpenSSL, then this format's extra "=" and line feeds.
@@ -261,8 +242,7 @@ std::string Unmark(Key& k, const std::string& t, Bytes& plain)
     if (end == std::string::npos || end + 6 != t.size()) return "NotMarked";
     if (t[5] != 'X') return "Damaged";
     const Bytes envelope = Unbase64(t.substr(6, end - 6));
-    if (envelope.size() < 8) return "Damaged";
-    return k.bytes.empty() ? "NoKey" : Decrypt(k, envelope, plain);
+    return envelope.size() < 8 ? "Damaged" : k.bytes.empty() ? "NoKey" : Decrypt(k, envelope, plain);
 }
 
 std::ofstream File(const std::string& dir, const char* name, const char* what, const char* fields)
@@ -281,10 +261,7 @@ Key UseKey(std::ostream& out, const std::string& text, int nb)
     return key;
 }
 
-std::string Outcome(const std::string& status, const Bytes& plain)
-{
-    return " status=" + status + (status == "Ok" ? " plain=" + Hex(plain) : "");
-}
+std::string Outcome(const std::string& status, const Bytes& plain) { return " status=" + status + (status == "Ok" ? " plain=" + Hex(plain) : ""); }
 
 const std::string K128 = "envelope test key", K192 = K128 + "0123456", K256 = K192 + "89abcdef0123456789";
 const std::string ZERO_FINGERPRINT = "\x7f\xbf\xdf\xef\xf7\xfb\xfd\xfe";
@@ -324,13 +301,8 @@ int main(int argc, char** argv)
                     "key text= nb=(0: bytes only)  limit nb= max=(longest plaintext)  seal plain= [envelope=] status=  open message= status= [plain=] nb=");
     Key key;
     auto use = [&](const std::string& text, int nb) { key = UseKey(env, text, nb); };
-    auto seal = [&](const Bytes& p) {
-        env << "seal plain=" << Hex(p) << (key.nb ? " envelope=" + Hex(Seal(key, p)) + " status=Ok\n" : " status=NoKey\n");
-    };
-    auto open = [&](const Bytes& m) {
-        Bytes plain;
-        env << "open message=" << Hex(m) << Outcome(Decrypt(key, m, plain), plain) << " nb=" << key.nb << "\n";
-    };
+    auto seal = [&](const Bytes& p) { env << "seal plain=" << Hex(p) << (key.nb ? " envelope=" + Hex(Seal(key, p)) + " status=Ok\n" : " status=NoKey\n"); };
+    auto open = [&](const Bytes& m) { Bytes plain; env << "open message=" << Hex(m) << Outcome(Decrypt(key, m, plain), plain) << " nb=" << key.nb << "\n"; };
     for (const std::string& text : {K128, K192, K256})
         for (int nb : {4, 6, 8}) {
             use(text, nb);
@@ -386,10 +358,7 @@ int main(int argc, char** argv)
             << (marked ? "AlreadyMarked" : "Ok marked=" + Hex(Of(result))) << "\n";
         return result;
     };
-    auto dec = [&](const std::string& t) {
-        Bytes plain;
-        tf << "decrypt marked=" << Hex(Of(t)) << Outcome(Unmark(key, t, plain), plain) << "\n";
-    };
+    auto dec = [&](const std::string& t) { Bytes plain; tf << "decrypt marked=" << Hex(Of(t)) << Outcome(Unmark(key, t, plain), plain) << "\n"; };
     const std::vector<std::string> unmarked = {"", "abc", "[ZQV]", "[ZQV]X", "[/ZQV]", "abcd[/ZQV]", "[ZQV]X\nYWJj[/ZQV", "[ZQV][/ZQV]",
         "[ZQV]X[/ZQV]", "[ZQV]X\n<!---->[/ZQV]", "[ZQV]X\nAAAAAAAAAA=[/ZQV]", "[ZQV]X\n=AAAAAAAAAAAAAAAAAAAAAAAAAA[/ZQV]", "[ZQV]X\nAAAAAAAAAAA=[/ZQV]"};
     useText("correct horse battery");

@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
 # Walks the table of Setup's cases (setup_cases.sh) under an X display:
-#
 #   run_setup_tests.sh WIN32_TREE [WORD]   (WORD: only the rows naming it)
-#
-# WIN64_TREE=<64-bit tree> runs the rows of 64-bit Windows instead, and
-# DIST_DIR=<make dist's folder> adds the release zip's. SETUP_PREFIXES moves
-# the prefixes from wine32-setup (wine64-setup) beside the tree. Screenshots
+# WIN64_TREE=<64-bit tree> runs the rows of 64-bit Windows instead, and DIST_DIR=<make dist's folder> adds the
+# release zip's. SETUP_PREFIXES moves the prefixes from wine32-setup (wine64-setup) beside the tree. Screenshots
 # go to <tree>/screenshots.
 set -uo pipefail
 
@@ -32,8 +29,7 @@ drive() { quiet wine "$driver" "$@"; }
 # them by itself); the https handler is the driver, which logs the address.
 make_template() (
     export WINEPREFIX=$prefixes/template
-    local stamp
-    stamp="$(wine --version) $driver fonts"
+    local stamp="$(wine --version) $driver fonts"
     [ "$(cat "$WINEPREFIX/.setup-tests" 2>/dev/null)" == "$stamp" ] && return
     rm -rf "$WINEPREFIX" && mkdir -p "$prefixes" && wineboot -i >/dev/null 2>&1
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
@@ -42,8 +38,6 @@ make_template() (
     wineserver -k; wineserver -w
     echo "$stamp" >"$WINEPREFIX/.setup-tests"
 )
-
-# --- for the rows' preparation ---------------------------------------------
 
 at() {  # at PLACE WHAT: PLACE's Zarnocrypt.dll is fake, real, real64 or a line of text
     mkdir -p "${!1}"
@@ -63,8 +57,6 @@ unpack_release() {  # the zip unpacked, Setup started in its folder
     work=$(ls -d "$work"/Zarnocrypt-*) && x64=$work/x64 && program=$work/Setup.exe
     real=$work/Zarnocrypt.dll real64=$x64/Zarnocrypt.dll
 }
-
-# --- the runner's steps ------------------------------------------------------
 
 start_setup() {
     (cd "$work" && exec wine "$program" >/dev/null 2>&1) &
@@ -139,15 +131,13 @@ run_case() (  # NAME PREPARATION STEPS
     # Setup's own system directory; under WOW64 sys64 is the native one.
     sys=$WINEPREFIX/drive_c/windows/system32 sys64=""
     [ $arch == win32 ] || sys64=$sys sys=$WINEPREFIX/drive_c/windows/syswow64
-    work="$WINEPREFIX/drive_c/Setup Files" program=$tree/Setup.exe  # a blank in the path on purpose
-    x64=$work/x64
+    work="$WINEPREFIX/drive_c/Setup Files" program=$tree/Setup.exe x64=$work/x64  # a blank in the path on purpose
     mkdir -p "$work" && eval "$2"
     start_setup
     local step batch=()
     for step in $3 @end; do
         [[ $step == @* ]] || { batch+=("$step"); continue; }
-        [ ${#batch[@]} -eq 0 ] || drive "${batch[@]}"
-        batch=()
+        [ ${#batch[@]} -eq 0 ] || drive "${batch[@]}"; batch=()
         case $step in
             @shot:*) screenshot "${step#@shot:}" ;;
             @report) report ;;

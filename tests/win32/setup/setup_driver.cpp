@@ -12,6 +12,7 @@
 //   record-url URL   the https handler: logs "open URL" to C:\setup-test.log
 //   hold PATH        keeps PATH open as a host that loaded it would; logs "held"
 // Placed as the prefix's regsvr32.exe it logs "regsvr32 hangs" and never ends.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -20,14 +21,11 @@
 
 namespace {
 
-// WM_GETTEXT rather than GetWindowText, which doesn't ask another
-// process's edit fields for their contents.
+// WM_GETTEXT rather than GetWindowText, which doesn't ask another process's edit fields for their contents.
 std::string Text(HWND window)
 {
     char text[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        &copied);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
     return text;
 }
 
@@ -48,8 +46,7 @@ std::vector<HWND> Windows(HWND parent)
     return found;
 }
 
-// The main dialog (the one with the welcome line), or the message box or
-// About box that it owns.
+// The main dialog (the one with the welcome line), or the message box or About box that it owns.
 HWND Dialog(bool owned)
 {
     HWND main = nullptr, found = nullptr;
@@ -62,8 +59,7 @@ HWND Dialog(bool owned)
     return owned ? found : main;
 }
 
-template <typename Done>
-bool WaitUntil(Done done)
+bool WaitUntil(auto done)
 {
     for (int waited = 0; waited < 30000; waited += 50, Sleep(50))
         if (done())
@@ -77,8 +73,7 @@ const char* Shown(HWND window)
     return window != nullptr && IsWindowVisible(window) ? (enabled ? "on" : "off") : (enabled ? "hidden-on" : "hidden");
 }
 
-// Static texts as they read, "(icon)" for an icon, "[label]" for a button,
-// visible ones only; line ends become "|".
+// Static texts as they read, "(icon)" for an icon, "[label]" for a button, visible ones only; line ends become "|".
 std::string Describe(HWND box)
 {
     std::string out = Text(box) + "{";
@@ -91,16 +86,14 @@ std::string Describe(HWND box)
         else if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             item = SendMessageA(child, STM_GETICON, 0, 0) ? "(icon)" : "";
         std::erase(item, '\r');
-        for (char& c : item)
-            c = c == '\n' ? '|' : c;
+        std::ranges::replace(item, '\n', '|');
         if (!item.empty())
             out += (out.back() == '{' ? "" : ";") + item;
     }
     return out + "}";
 }
 
-// "name=value" of the class key, its server path and the
-// ProgID, and under WOW64 of the native view too; absent ones left out.
+// "name=value" of the class key, its server path and ProgID, and under WOW64 the native view's; absent ones left out.
 std::string Registry()
 {
     BOOL wow64 = FALSE;
@@ -125,8 +118,7 @@ std::string Registry()
 // Clicks are posted: a sent one would block inside the modal message box.
 bool Close(const std::string& how, HWND main)
 {
-    const HWND owned = Dialog(true);
-    const HWND target = owned ? owned : main;
+    const HWND owned = Dialog(true), target = owned ? owned : main;
     const HWND button = GetDlgItem(target, how == "yes" ? IDYES : how == "no" ? IDNO : IDOK);
     if (how == "escape") {  // through the dialog's own message loop, as a key press
         PostMessageA(button ? button : target, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -150,12 +142,10 @@ bool Log(const std::string& line)
     return log != nullptr && std::fprintf(log, "%s\n", line.c_str()) > 0 && std::fclose(log) == 0;
 }
 
-// Runs one step; false when it could not be done.
 bool Step(const std::string& step)
 {
-    if (step.rfind("value=", 0) == 0)
-        return !RegSetValueA(HKEY_CLASSES_ROOT, ClassKey().c_str(), REG_SZ, step.c_str() + 6,
-                             static_cast<DWORD>(step.size() - 6));
+    if (step.starts_with("value="))
+        return !RegSetValueA(HKEY_CLASSES_ROOT, ClassKey().c_str(), REG_SZ, step.c_str() + 6, DWORD(step.size() - 6));
     HKEY key;
     if (step == "empty-key")
         return !RegCreateKeyA(HKEY_CLASSES_ROOT, ClassKey().c_str(), &key) && !RegCloseKey(key);
@@ -201,11 +191,8 @@ int main(int argc, char** argv)
         CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE &&
         Log("held"))
         Sleep(INFINITE);
-    for (int i = 1; i < argc; ++i, std::fflush(stdout)) {
-        if (!Step(argv[i])) {
-            Print(std::string("error: step ") + argv[i] + " failed");
-            return 1;
-        }
-    }
+    for (int i = 1; i < argc; ++i, std::fflush(stdout))
+        if (!Step(argv[i]))
+            return Print(std::string("error: step ") + argv[i] + " failed"), 1;
     return 0;
 }
