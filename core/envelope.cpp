@@ -5,6 +5,7 @@
 
 #include "byte_order.h"
 #include "cipher_path.h"
+#include "rijndael_nb.h"
 
 namespace zarnocrypt {
 namespace {
@@ -29,7 +30,7 @@ std::uint64_t BlockCount(std::uint64_t length, std::uint64_t blockSize) noexcept
     return (length + ENVELOPE_MAGIC_SIZE + blockSize - 1) / blockSize;
 }
 
-constexpr std::size_t MAX_BLOCK_SIZE = 4 * 8;
+constexpr std::size_t MAX_BLOCK_SIZE = 4 * MAX_NB;
 
 // The encrypted area of length data bytes: the blocks the data fills go
 // straight from data; its rest, the magic and the zero fill (one or two

@@ -62,13 +62,18 @@ struct Available {
 };
 
 // Detected once; the answer cannot change while the process runs.
+const CpuFeatures& Cpu() noexcept
+{
+    static const CpuFeatures cpu = DetectCpuFeatures();
+    return cpu;
+}
+
 const Available& Table() noexcept
 {
     static const Available available = [] {
-        const CpuFeatures cpu = DetectCpuFeatures();
         Available table;
         for (const Candidate& candidate : CANDIDATES)
-            if (candidate.runsOn(cpu))
+            if (candidate.runsOn(Cpu()))
                 table.list[table.count++] = candidate.implementation;
         return table;
     }();
@@ -90,8 +95,7 @@ const CipherImplementation& ChosenImplementation() noexcept
 void ScheduleSubWord(std::uint8_t word[4]) noexcept
 {
 #if ZARNOCRYPT_X86
-    static const bool aes = DetectCpuFeatures().aesni;
-    if (aes)
+    if (Cpu().aesni)
         return AesniSubWord(word);
 #endif
     PortableSubWord(word);

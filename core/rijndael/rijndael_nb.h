@@ -5,6 +5,9 @@
 
 namespace zarnocrypt {
 
+// The longest block: 8 words, 32 bytes.
+inline constexpr int MAX_NB = 8;
+
 // Row r is rotated left by C_r: (0, 1, 2, 3) up to 192-bit blocks, (0, 1, 3, 4) for 256.
 constexpr int ShiftOffset(int row, int nb)
 {

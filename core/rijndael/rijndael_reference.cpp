@@ -10,7 +10,6 @@ namespace zarnocrypt {
 
 namespace {
 
-constexpr int MAX_NB = 8;
 
 // The state is the caller's block itself: row r starts at block + r·Nb.
 struct State {
