@@ -21,6 +21,7 @@ enum class Status : std::int32_t {
     NotMarked,        // text without the markers of an encrypted string
     AlreadyMarked,    // text that is already an encrypted string
     Damaged,          // marked text whose body is not a message
+    Io,               // the caller's byte source or sink failed; it keeps the reason
 };
 
 }  // namespace zarnocrypt

@@ -59,7 +59,7 @@ private:
     std::size_t pos_ = 0;
 };
 
-Status BuildMarkedText(const Buffer& base64, std::uint32_t options, Buffer& marked) noexcept
+Status BuildMarkedText(const Buffer& base64, std::uint32_t options, TextType type, Buffer& marked) noexcept
 {
     const bool html = (options & FORM_HTML_COMMENT) != 0;
     const bool lineBreaks = (options & FORM_LINE_BREAKS) != 0;
@@ -73,7 +73,7 @@ Status BuildMarkedText(const Buffer& base64, std::uint32_t options, Buffer& mark
 
     TextBuilder out(text.data());
     out.Append(START_MARKER);
-    out.Append(TYPE_LETTER);
+    out.Append(static_cast<char>(type));
     out.Append('\n');
     if (html)
         out.Append(COMMENT_OPENER);
@@ -91,6 +91,51 @@ Status BuildMarkedText(const Buffer& base64, std::uint32_t options, Buffer& mark
     return Status::Ok;
 }
 
+// The type of the letter after the start marker, if readable takes it.
+bool ReadableType(char letter, unsigned readable, TextType& type) noexcept
+{
+    if (letter == static_cast<char>(TextType::Ansi) && (readable & READ_ANSI) != 0)
+        type = TextType::Ansi;
+    else if (letter == static_cast<char>(TextType::Utf8) && (readable & READ_UTF8) != 0)
+        type = TextType::Utf8;
+    else
+        return false;
+    return true;
+}
+
+// The envelope inside a marked text of a readable type: NotMarked, Damaged
+// or NoMemory otherwise.
+Status DecodeMarkedText(const char* text, std::size_t length, unsigned readable, TextType& type,
+                        Buffer& envelope) noexcept
+{
+    // The first five bytes stand for the start marker, whatever they are;
+    // the text must end with the first end marker found after them.
+    if (text == nullptr || length < START_MARKER_SIZE)
+        return Status::NotMarked;
+    const std::size_t end = FindEndMarker(text, length);
+    if (end + END_MARKER_SIZE != length)
+        return Status::NotMarked;
+    if (!ReadableType(text[START_MARKER_SIZE], readable, type))
+        return Status::Damaged;
+
+    // The decoder skips line breaks of any kind and the comment delimiters.
+    const std::size_t bodyStart = START_MARKER_SIZE + 1;
+    if (const Status status = Base64Decode(text + bodyStart, end - bodyStart, envelope); status != Status::Ok)
+        return status;
+    return envelope.size() < ENVELOPE_HEADER_SIZE ? Status::Damaged : Status::Ok;
+}
+
+// Whether the key decrypts a marked text, tried on a copy of its bytes: a
+// message of another block length would otherwise re-schedule the key itself.
+bool DecryptsWith(const char* text, std::size_t length, const RijndaelKey& key) noexcept
+{
+    RijndaelKey copy;
+    if (copy.SetKeyLength(key.Nk() * 32) != Status::Ok || copy.SetKeyBytes(key.KeyBytes(), 4 * key.Nk()) != Status::Ok)
+        return false;
+    Buffer plaintext;
+    return DecryptText(text, length, copy, plaintext, READ_ANSI | READ_UTF8) == Status::Ok;
+}
+
 }  // namespace
 
 std::size_t FindEndMarker(const char* text, std::size_t length) noexcept
@@ -103,12 +148,12 @@ std::size_t FindEndMarker(const char* text, std::size_t length) noexcept
 }
 
 Status EncryptText(const char* text, const RijndaelKey& key, std::uint32_t options,
-                   const CodePage& codePage, Buffer& marked) noexcept
+                   const CodePage& codePage, Buffer& marked, TextType type, bool strict) noexcept
 {
     if (text == nullptr)
         text = "";  // no text encrypts like the empty one
     const std::size_t length = std::strlen(text);
-    if (IsAlreadyMarked(text, length, codePage))
+    if (IsAlreadyMarked(text, length, codePage) && (!strict || DecryptsWith(text, length, key)))
         return Status::AlreadyMarked;
 
     // The text goes into the envelope with its terminating NUL.
@@ -125,33 +170,42 @@ Status EncryptText(const char* text, const RijndaelKey& key, std::uint32_t optio
             Base64Encode(envelope.data(), static_cast<std::uint32_t>(envelope.size()), lineLength, base64);
         status != Status::Ok)
         return status;
-    return BuildMarkedText(base64, options, marked);
+    return BuildMarkedText(base64, options, type, marked);
 }
 
-Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffer& plaintext) noexcept
+Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffer& plaintext,
+                   unsigned readable, TextType* type) noexcept
 {
-    // The first five bytes stand for the start marker, whatever they are;
-    // the text must end with the first end marker found after them.
-    if (text == nullptr || length < START_MARKER_SIZE)
-        return Status::NotMarked;
-    const std::size_t end = FindEndMarker(text, length);
-    if (end + END_MARKER_SIZE != length)
-        return Status::NotMarked;
-
-    if (text[START_MARKER_SIZE] != TYPE_LETTER)
-        return Status::Damaged;
-
-    // The decoder skips line breaks of any kind and the comment delimiters.
-    const std::size_t bodyStart = START_MARKER_SIZE + 1;
+    TextType found = TextType::Ansi;
     Buffer envelope;
-    if (const Status status = Base64Decode(text + bodyStart, end - bodyStart, envelope); status != Status::Ok)
+    if (const Status status = DecodeMarkedText(text, length, readable, found, envelope); status != Status::Ok)
         return status;
-    if (envelope.size() < ENVELOPE_HEADER_SIZE)
-        return Status::Damaged;
-
     if (!key.HasKeyBytes())
         return Status::NoKey;
-    return DecryptEnvelope(key, envelope.data(), envelope.size(), plaintext);
+    const Status status = DecryptEnvelope(key, envelope.data(), envelope.size(), plaintext);
+    if (status == Status::Ok && type != nullptr)
+        *type = found;
+    return status;
+}
+
+std::string_view TrimWhiteSpace(std::string_view text) noexcept
+{
+    constexpr std::string_view WHITE_SPACE = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(WHITE_SPACE);
+    if (first == std::string_view::npos)
+        return text.substr(text.size());
+    return text.substr(first, text.find_last_not_of(WHITE_SPACE) + 1 - first);
+}
+
+Status ReadMarkedText(std::string_view text, TextType& type, EnvelopeHeader& header) noexcept
+{
+    Buffer envelope;
+    if (const Status status = DecodeMarkedText(text.data(), text.size(), READ_ANSI | READ_UTF8, type, envelope);
+        status != Status::Ok)
+        return status;
+    if (const Status status = ParseEnvelopeHeader(envelope.data(), envelope.size(), header); status != Status::Ok)
+        return status;
+    return header.expectedSize == envelope.size() ? Status::Ok : Status::Size;
 }
 
 }  // namespace zarnocrypt

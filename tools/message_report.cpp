@@ -89,9 +89,9 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
         AddLine(report, "note", "the first five bytes are not \"" + std::string(START_MARKER) +
                                     "\"; Decrypt does not look at them");
     const std::string damaged = std::string("damaged: Decrypt would report \"") + MSG_CODE_DAMAGED + "\"";
-    if (text[TYPE_LETTER_OFFSET] != TYPE_LETTER) {
+    if (text[TYPE_LETTER_OFFSET] != static_cast<char>(TextType::Ansi)) {
         AddLine(report, "type letter",
-                Quoted(text[TYPE_LETTER_OFFSET]) + ", not \"" + std::string(1, TYPE_LETTER) + "\"; " + damaged);
+                Quoted(text[TYPE_LETTER_OFFSET]) + ", not \"" + std::string(1, static_cast<char>(TextType::Ansi)) + "\"; " + damaged);
         return;
     }
     Buffer envelope;
