@@ -1,4 +1,5 @@
-// EncryptEx and DecryptEx: byte arrays in variants through the envelope.
+// EncryptEx and DecryptEx, EncryptBytes and DecryptBytes: byte arrays in
+// variants through the envelope.
 #pragma once
 
 #include <windows.h>
@@ -20,5 +21,14 @@ inline constexpr VARTYPE VT_NO_BYTES = VT_ARRAY | VT_NULL;    // 0x2001
 // is untouched. output must not be null.
 HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT& input,
                        VARIANT* output) noexcept;
+
+// The same envelope for the arrays every automation host can build: a
+// one-dimensional array of VT_UI1 or VT_I1 (any lower bound), or of variants
+// holding whole numbers 0..255, held by value, by reference, or in a
+// VT_VARIANT|VT_BYREF. An empty array is an empty message. Anything else
+// fails with E_CRYPTER_NOT_BYTES. The result is a new VT_ARRAY|VT_UI1 with
+// lower bound 0; on failure it is untouched. result must not be null.
+HRESULT CryptBytesVariant(RijndaelKey& key, CryptDirection direction, const VARIANT& data,
+                          VARIANT* result) noexcept;
 
 }  // namespace zarnocrypt

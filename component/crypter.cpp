@@ -2,12 +2,9 @@
 
 #include <new>
 
-#include "ansi_code_page.h"
 #include "crypter_errors.h"
 #include "crypter_object.h"
-#include "key_text.h"
 #include "text_forms.h"
-#include "wide_text.h"
 
 namespace zarnocrypt {
 namespace {
@@ -20,23 +17,6 @@ void CountObject(LONG delta) noexcept
 {
     if (objectCountHook != nullptr)
         objectCountHook(delta);
-}
-
-// A copy of the caller's string up to its first zero character.
-HRESULT CopyString(BSTR source, BSTR* out) noexcept
-{
-    *out = SysAllocString(source);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-const char* TextOf(const NarrowText& narrow) noexcept
-{
-    return narrow.text ? reinterpret_cast<const char*>(narrow.text.data()) : nullptr;
-}
-
-HRESULT WideFromBuffer(const Buffer& text, BSTR* out) noexcept
-{
-    return WideFromNarrow(reinterpret_cast<const char*>(text.data()), text.size(), out);
 }
 
 }  // namespace
@@ -76,7 +56,7 @@ HRESULT Crypter::Create(REFIID riid, void** ppv) noexcept
     return result;
 }
 
-Crypter& Crypter::impl_from_ICrypter(ICrypter* iface) noexcept
+Crypter& Crypter::impl_from_ICrypter2(ICrypter2* iface) noexcept
 {
     return static_cast<Dual*>(iface)->owner_;
 }
@@ -94,6 +74,7 @@ HRESULT Crypter::InternalQueryInterface(REFIID riid, void** ppv) noexcept
     };
     // IUnknown is answered with the first entry, so identity comparisons hold.
     static const InterfaceEntry INTERFACES[] = {
+        {&IID_ICrypter2, [](Crypter& object) noexcept -> IUnknown* { return &object.dual_; }},
         {&IID_ICrypter, [](Crypter& object) noexcept -> IUnknown* { return &object.dual_; }},
         {&IID_IDispatch, [](Crypter& object) noexcept -> IUnknown* { return &object.dual_; }},
         {&IID_ISupportErrorInfo,
@@ -147,68 +128,6 @@ ULONG Crypter::Release() noexcept
     return outer_ != nullptr ? outer_->Release() : InternalRelease();
 }
 
-HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options) noexcept
-{
-    if (pOut == nullptr)
-        return E_POINTER;
-    *pOut = nullptr;
-    // The key test comes first: without a key even a null input fails.
-    if (!key_.HasKeyBytes())
-        return ReportFailure(KEY_HAS_NOT_BEEN_SET);
-    if (strInput == nullptr)
-        return S_OK;
-
-    const NarrowText narrow = NarrowFromWide(strInput);
-    if (FAILED(narrow.status))
-        return narrow.status;
-    Buffer marked;
-    switch (EncryptText(TextOf(narrow), key_, options, AnsiCodePage(), marked)) {
-    case Status::Ok:
-        return WideFromBuffer(marked, pOut);
-    case Status::AlreadyMarked:
-        return CopyString(strInput, pOut);
-    case Status::NoMemory:
-        return E_OUTOFMEMORY;
-    default:
-        return ReportFailure(ENCRYPT_FAILED);
-    }
-}
-
-HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
-{
-    if (pOut == nullptr)
-        return E_POINTER;
-    *pOut = nullptr;
-
-    const NarrowText narrow = NarrowFromWide(strInput);
-    if (FAILED(narrow.status))
-        return narrow.status;
-    Buffer plaintext;
-    switch (DecryptText(TextOf(narrow), narrow.text.size(), key_, plaintext)) {
-    case Status::Ok:
-        return WideFromBuffer(plaintext, pOut);
-    case Status::NotMarked:
-        return strInput == nullptr ? S_OK : CopyString(strInput, pOut);
-    case Status::Damaged:
-        return ReportFailure(CODE_DAMAGED);
-    case Status::NoKey:
-        return ReportFailure(KEY_NOT_SET);
-    case Status::NoMemory:
-        return E_OUTOFMEMORY;
-    default:
-        return ReportFailure(DECRYPT_FAILED);
-    }
-}
-
-// Never fails but for memory; the key is then left empty rather than half set.
-HRESULT Crypter::SetKey(BSTR strKey) noexcept
-{
-    const NarrowText narrow = NarrowFromWide(strKey);
-    if (FAILED(narrow.status))
-        return narrow.status;
-    return LoadKeyText(key_, TextOf(narrow), narrow.text.size()) == Status::NoMemory ? E_OUTOFMEMORY : S_OK;
-}
-
 HRESULT Crypter::GetVersionString(BSTR* pVersionString) noexcept
 {
     if (pVersionString == nullptr)
@@ -228,47 +147,47 @@ HRESULT Crypter::CryptBytes(CryptDirection direction, const VARIANT& vInput, VAR
 // record after a failure that publishes none.
 HRESULT Crypter::Dual::Encrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, 0));
+    return WithoutStaleError(impl_from_ICrypter2(this).EncryptString(strInput, pOut, 0));
 }
 
 HRESULT Crypter::Dual::HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_HTML_COMMENT));
+    return WithoutStaleError(impl_from_ICrypter2(this).EncryptString(strInput, pOut, FORM_HTML_COMMENT));
 }
 
 HRESULT Crypter::Dual::MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).EncryptString(strInput, pOut, FORM_LINE_BREAKS));
+    return WithoutStaleError(impl_from_ICrypter2(this).EncryptString(strInput, pOut, FORM_LINE_BREAKS));
 }
 
 HRESULT Crypter::Dual::Decrypt(BSTR strInput, BSTR* pOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).Decrypt(strInput, pOut));
+    return WithoutStaleError(impl_from_ICrypter2(this).Decrypt(strInput, pOut));
 }
 
 HRESULT Crypter::Dual::SetKey(BSTR strKey) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).SetKey(strKey));
+    return WithoutStaleError(impl_from_ICrypter2(this).SetKey(strKey));
 }
 
 HRESULT Crypter::Dual::GetVersionString(BSTR* pVersionString) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).GetVersionString(pVersionString));
+    return WithoutStaleError(impl_from_ICrypter2(this).GetVersionString(pVersionString));
 }
 
 HRESULT Crypter::Dual::EncryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).CryptBytes(CryptDirection::Encrypt, vInput, vOut));
+    return WithoutStaleError(impl_from_ICrypter2(this).CryptBytes(CryptDirection::Encrypt, vInput, vOut));
 }
 
 HRESULT Crypter::Dual::DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept
 {
-    return WithoutStaleError(impl_from_ICrypter(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut));
+    return WithoutStaleError(impl_from_ICrypter2(this).CryptBytes(CryptDirection::Decrypt, vInput, vOut));
 }
 
 HRESULT Crypter::ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID riid) noexcept
 {
-    return IsEqualIID(riid, IID_ICrypter) ? S_OK : S_FALSE;
+    return IsEqualIID(riid, IID_ICrypter) || IsEqualIID(riid, IID_ICrypter2) ? S_OK : S_FALSE;
 }
 
 }  // namespace zarnocrypt

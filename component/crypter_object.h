@@ -8,8 +8,10 @@
 #include <cstdint>
 
 #include "Zarnocrypt_h.h"
+#include "buffer.h"
 #include "crypt_byte_array.h"
 #include "rijndael_key.h"
+#include "wide_text.h"
 
 namespace zarnocrypt {
 
@@ -33,11 +35,20 @@ public:
     ULONG AddRef() noexcept;
     ULONG Release() noexcept;
 
+    // ICrypter (crypter_text.cpp, crypter.cpp)
     HRESULT EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options) noexcept;
     HRESULT Decrypt(BSTR strInput, BSTR* pOut) noexcept;
     HRESULT SetKey(BSTR strKey) noexcept;
     HRESULT GetVersionString(BSTR* pVersionString) noexcept;
     HRESULT CryptBytes(CryptDirection direction, const VARIANT& vInput, VARIANT* vOut) noexcept;
+
+    // ICrypter2 (crypter2.cpp)
+    HRESULT GetTextEncoding(BSTR* encoding) noexcept;
+    HRESULT PutTextEncoding(BSTR encoding) noexcept;
+    HRESULT CryptData(CryptDirection direction, const VARIANT& data, VARIANT* result) noexcept;
+    HRESULT CryptFileAt(CryptDirection direction, BSTR source, BSTR destination) noexcept;
+    HRESULT IsEncrypted(BSTR text, VARIANT_BOOL* result) noexcept;
+    HRESULT GetCipherPath(BSTR* path) noexcept;
 
 private:
     // An interface embedded in the object: its IUnknown methods are the object's.
@@ -58,8 +69,9 @@ private:
         Crypter& owner_;
     };
 
-    // The dual interface; its IDispatch half lives in crypter_dispatch.cpp.
-    class Dual final : public Embedded<ICrypter> {
+    // The dual interface, ICrypter2 and the ICrypter it extends; its
+    // IDispatch half lives in crypter_dispatch.cpp.
+    class Dual final : public Embedded<ICrypter2> {
     public:
         using Embedded::Embedded;
 
@@ -79,6 +91,17 @@ private:
         HRESULT STDMETHODCALLTYPE DecryptEx(VARIANT vInput, VARIANT* vOut) noexcept override;
         HRESULT STDMETHODCALLTYPE HtmlEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
         HRESULT STDMETHODCALLTYPE MultilineEncrypt(BSTR strInput, BSTR* pOut) noexcept override;
+
+        HRESULT STDMETHODCALLTYPE get_TextEncoding(BSTR* Encoding) noexcept override;
+        HRESULT STDMETHODCALLTYPE put_TextEncoding(BSTR Encoding) noexcept override;
+        HRESULT STDMETHODCALLTYPE get_Strict(VARIANT_BOOL* Value) noexcept override;
+        HRESULT STDMETHODCALLTYPE put_Strict(VARIANT_BOOL Value) noexcept override;
+        HRESULT STDMETHODCALLTYPE EncryptBytes(VARIANT Data, VARIANT* Result) noexcept override;
+        HRESULT STDMETHODCALLTYPE DecryptBytes(VARIANT Data, VARIANT* Result) noexcept override;
+        HRESULT STDMETHODCALLTYPE EncryptFile(BSTR Source, BSTR Destination) noexcept override;
+        HRESULT STDMETHODCALLTYPE DecryptFile(BSTR Source, BSTR Destination) noexcept override;
+        HRESULT STDMETHODCALLTYPE IsEncrypted(BSTR Text, VARIANT_BOOL* Result) noexcept override;
+        HRESULT STDMETHODCALLTYPE get_CipherPath(BSTR* Path) noexcept override;
     };
 
     class ErrorInfoSupport final : public Embedded<ISupportErrorInfo> {
@@ -94,7 +117,7 @@ private:
     explicit Crypter(IUnknown* outer = nullptr) noexcept;
     ~Crypter();
 
-    static Crypter& impl_from_ICrypter(ICrypter* iface) noexcept;
+    static Crypter& impl_from_ICrypter2(ICrypter2* iface) noexcept;
     static Crypter& impl_from_ISupportErrorInfo(ISupportErrorInfo* iface) noexcept;
 
     IUnknown* const outer_;  // not counted: the outer object owns the aggregate
@@ -102,7 +125,19 @@ private:
     ErrorInfoSupport errorInfoSupport_{*this};
     // Apartment-threaded: only the creating apartment's thread calls, so a plain count.
     ULONG references_ = 1;
+    enum class TextEncoding { Ansi, Utf8 };
+
+    // The narrow text of a string in the current encoding: in ANSI as
+    // ICrypter always did unless strict, exact otherwise.
+    NarrowText Narrow(const wchar_t* wide) const noexcept;
+    HRESULT LoadKey(const wchar_t* keyText) noexcept;
+
     RijndaelKey key_;  // its buffers wipe the key bytes and schedule on release
+    // The key text as given (UTF-16), kept while the key lives so that a new
+    // TextEncoding derives the key again; wiped with it.
+    Buffer keyText_;
+    TextEncoding encoding_ = TextEncoding::Ansi;
+    bool strict_ = false;
 };
 
 }  // namespace zarnocrypt

@@ -124,7 +124,7 @@ private:
         if (FAILED(result))
             return result;
         ITypeInfo* typeInfo = nullptr;
-        result = library->GetTypeInfoOfGuid(IID_ICrypter, &typeInfo);
+        result = library->GetTypeInfoOfGuid(IID_ICrypter2, &typeInfo);
         library->Release();
         if (FAILED(result))
             return result;
@@ -170,13 +170,13 @@ HRESULT GetCrypterIDsOfNames(LCID lcid, LPOLESTR* names, UINT count, DISPID* ids
     for (UINT i = 0; i < count; ++i) {
         if (names[i] == nullptr)
             return DISP_E_UNKNOWNNAME;
-        if (cache.Names().Find(names[i], ids[i]))
-            continue;
-        result = typeInfo->GetIDsOfNames(&names[i], 1, &ids[i]);
-        if (FAILED(result))
-            return result;
     }
-    return S_OK;
+    // The names after the first are the parameters of the member named
+    // first (named arguments, as VBA passes them): the type information
+    // resolves them as a whole.
+    if (count == 1 && cache.Names().Find(names[0], ids[0]))
+        return S_OK;
+    return typeInfo->GetIDsOfNames(names, count, ids);
 }
 
 void ReleaseCrypterTypeInfo() noexcept

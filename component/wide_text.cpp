@@ -4,6 +4,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "crypter_errors.h"
+
 namespace zarnocrypt {
 namespace {
 
@@ -15,9 +17,36 @@ HRESULT LastErrorResult() noexcept
     return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_UNEXPECTED;
 }
 
+// Every conversion of a string runs twice (once to size the result), with
+// the same flags; only the second reports a default character.
+struct Conversion {
+    UINT codePage;
+    bool exact;
+
+    int Run(const wchar_t* wide, int length, char* narrow, int size, bool& inexact) const noexcept
+    {
+        inexact = false;
+        if (!exact)
+            return WideCharToMultiByte(codePage, 0, wide, length, narrow, size, nullptr, nullptr);
+        if (codePage == CP_UTF8)
+            return WideCharToMultiByte(codePage, WC_ERR_INVALID_CHARS, wide, length, narrow, size, nullptr, nullptr);
+        BOOL usedDefault = FALSE;
+        const int result =
+            WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, narrow, size, nullptr, &usedDefault);
+        inexact = usedDefault != FALSE;
+        return result;
+    }
+
+    HRESULT Failure() const noexcept
+    {
+        return exact && GetLastError() == ERROR_NO_UNICODE_TRANSLATION ? E_CRYPTER_UNREPRESENTABLE
+                                                                         : LastErrorResult();
+    }
+};
+
 }  // namespace
 
-NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage) noexcept
+NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage, bool exact) noexcept
 {
     if (wide == nullptr)
         return {S_OK, Buffer()};
@@ -25,20 +54,23 @@ NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage) noexcept
     if (length > INT_MAX)
         return {E_OUTOFMEMORY, Buffer()};
     const int wideLength = static_cast<int>(length);
+    const Conversion conversion{codePage, exact};
+    bool inexact = false;
     int needed = 0;
     if (wideLength > 0) {
-        needed = WideCharToMultiByte(codePage, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+        needed = conversion.Run(wide, wideLength, nullptr, 0, inexact);
         if (needed <= 0)
-            return {LastErrorResult(), Buffer()};
+            return {conversion.Failure(), Buffer()};
     }
     // One more byte for the terminating NUL, which Allocate's zero fill provides.
     Buffer text = Buffer::Allocate(static_cast<std::size_t>(needed) + 1);
     if (!text)
         return {E_OUTOFMEMORY, Buffer()};
     if (needed > 0 &&
-        WideCharToMultiByte(codePage, 0, wide, wideLength, reinterpret_cast<char*>(text.data()),
-                            needed, nullptr, nullptr) != needed)
-        return {LastErrorResult(), Buffer()};
+        conversion.Run(wide, wideLength, reinterpret_cast<char*>(text.data()), needed, inexact) != needed)
+        return {conversion.Failure(), Buffer()};
+    if (inexact)
+        return {E_CRYPTER_UNREPRESENTABLE, Buffer()};
     text.Shrink(static_cast<std::size_t>(needed));
     return {S_OK, std::move(text)};
 }

@@ -12,15 +12,16 @@
 namespace zarnocrypt {
 
 struct NarrowText {
-    HRESULT status;  // S_OK, or E_OUTOFMEMORY
+    HRESULT status;  // S_OK, E_OUTOFMEMORY, or E_CRYPTER_UNREPRESENTABLE when exact
     Buffer text;     // size() bytes, then a NUL; empty for a null string
 };
 
-// The string up to its first zero character, converted without flags:
-// characters the code page lacks become its default character. The buffer
-// is sized from what the conversion needs, so multi-byte code pages such as
-// UTF-8 (three bytes for many characters) are never cut short.
-NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage = CP_ACP) noexcept;
+// The string up to its first zero character. Not exact, converted without
+// flags: characters the code page lacks become its default character or a
+// look-alike. Exact, such a character (or, for UTF-8, a lone surrogate) is
+// a failure. The buffer is sized from what the conversion needs, so
+// multi-byte code pages such as UTF-8 are never cut short.
+NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage = CP_ACP, bool exact = false) noexcept;
 
 // A new automation string of the narrow bytes up to their first zero byte
 // (at most size bytes); *out stays null on failure.

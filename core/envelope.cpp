@@ -24,17 +24,19 @@ std::uint64_t BlockSize(std::int32_t nb) noexcept
     return 4 * static_cast<std::uint64_t>(nb);
 }
 
+constexpr std::size_t MAX_BLOCK_SIZE = 4 * MAX_NB;
+
 // Blocks needed for L data bytes and the magic: ceil((L + 3) / B), at least 1.
 std::uint64_t BlockCount(std::uint64_t length, std::uint64_t blockSize) noexcept
 {
     return (length + ENVELOPE_MAGIC_SIZE + blockSize - 1) / blockSize;
 }
 
-constexpr std::size_t MAX_BLOCK_SIZE = 4 * MAX_NB;
+}  // namespace
 
-// The encrypted area of length data bytes: the blocks the data fills go
-// straight from data; its rest, the magic and the zero fill (one or two
-// blocks) are assembled in a temporary.
+// The blocks the data fills go straight from data; its rest, the magic and
+// the zero fill (one or two blocks) are assembled in a temporary, copied out
+// before the area's last blocks are written, so area may be data itself.
 void SealArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* data,
               std::size_t length, std::uint8_t* area, std::size_t areaSize) noexcept
 {
@@ -51,8 +53,8 @@ void SealArea(const CipherImplementation& cipher, const RijndaelKey& key, const 
     SecureWipe(tail, sizeof tail);
 }
 
-// The first resultSize bytes of the decrypted area: whole blocks straight
-// into result, the part of a last block through a temporary.
+// Whole blocks straight into result, the part of a last block through a
+// temporary.
 void OpenArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* area,
               std::uint8_t* result, std::size_t resultSize) noexcept
 {
@@ -66,8 +68,6 @@ void OpenArea(const CipherImplementation& cipher, const RijndaelKey& key, const 
         SecureWipe(last, sizeof last);
     }
 }
-
-}  // namespace
 
 bool IsWordCount(std::uint32_t words) noexcept
 {
@@ -114,15 +114,28 @@ Status ParseEnvelopeHeader(const std::uint8_t* message, std::size_t size, Envelo
     return Status::Ok;
 }
 
+std::uint64_t EnvelopeAreaSize(std::int32_t nb, std::uint64_t length) noexcept
+{
+    return BlockCount(length, BlockSize(nb)) * BlockSize(nb);
+}
+
 Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& size) noexcept
 {
     if (!key.HasSchedule())
         return Status::NoKey;
     if (length > MaxPlaintextLength(key.Nb()))
         return Status::TooLarge;
-    const std::uint64_t blockSize = BlockSize(key.Nb());
-    size = static_cast<std::size_t>(ENVELOPE_HEADER_SIZE + BlockCount(length, blockSize) * blockSize);
+    size = static_cast<std::size_t>(ENVELOPE_HEADER_SIZE + EnvelopeAreaSize(key.Nb(), length));
     return Status::Ok;
+}
+
+void WriteEnvelopeHeader(const RijndaelKey& key, std::uint64_t length, std::uint8_t* header) noexcept
+{
+    StoreBigEndian32(header + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
+    header[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nb());
+    header[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nk());
+    header[APPENDIX_FLAG_OFFSET] = 0;
+    header[FINGERPRINT_OFFSET] = KeyFingerprint(key);
 }
 
 Status EncryptEnvelope(const RijndaelKey& key, const std::uint8_t* data, std::size_t length, Buffer& envelope,
@@ -149,43 +162,52 @@ Status EncryptEnvelopeInto(const RijndaelKey& key, const std::uint8_t* data, std
         return status;
     if (size != expected)
         return Status::Size;
-
-    StoreBigEndian32(envelope + LENGTH_OFFSET, static_cast<std::uint32_t>(length));
-    envelope[BLOCK_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nb());
-    envelope[KEY_LENGTH_OFFSET] = static_cast<std::uint8_t>(key.Nk());
-    envelope[APPENDIX_FLAG_OFFSET] = 0;
-    envelope[FINGERPRINT_OFFSET] = KeyFingerprint(key);
-
+    WriteEnvelopeHeader(key, length, envelope);
     SealArea(cipher, key, data, length, envelope + ENVELOPE_HEADER_SIZE, size - ENVELOPE_HEADER_SIZE);
     return Status::Ok;
+}
+
+Status CheckMessageSize(std::uint64_t size) noexcept
+{
+    if (size <= ENVELOPE_HEADER_SIZE)
+        return Status::BadHeader;
+    return size > ENVELOPE_MAX_SIZE ? Status::TooLarge : Status::Ok;
+}
+
+Status OpenEnvelopeHeader(RijndaelKey& key, const std::uint8_t* message, EnvelopeHeader& header) noexcept
+{
+    if (!key.HasKeyBytes())
+        return Status::NoKey;
+    // Both header refusals come before the key changes.
+    if (const Status status = ParseEnvelopeHeader(message, ENVELOPE_HEADER_SIZE, header); status != Status::Ok)
+        return status;
+    if (header.fingerprint != KeyFingerprint(key))
+        return Status::Fingerprint;
+    // The key keeps the message's block length after this call, whatever its outcome.
+    if (!key.HasSchedule() || key.Nb() != header.blockLength)
+        return key.BuildSchedule(header.blockLength);
+    return Status::Ok;
+}
+
+Status CheckEnvelopeBody(const EnvelopeHeader& header, const RijndaelKey& key, std::uint64_t size) noexcept
+{
+    if (header.expectedSize != size)
+        return Status::Size;
+    return header.keyLength != key.Nk() ? Status::KeyLength : Status::Ok;
 }
 
 Status DecryptEnvelope(RijndaelKey& key, const std::uint8_t* message, std::size_t size, Buffer& plaintext,
                        const CipherImplementation& cipher) noexcept
 {
-    if (message == nullptr || size <= ENVELOPE_HEADER_SIZE)
+    if (message == nullptr)
         return Status::BadHeader;
-    if (size > ENVELOPE_MAX_SIZE)
-        return Status::TooLarge;
-    if (!key.HasKeyBytes())
-        return Status::NoKey;
-
-    // Both header refusals come before the key changes.
     EnvelopeHeader header;
-    if (const Status status = ParseEnvelopeHeader(message, size, header); status != Status::Ok)
+    if (const Status status = CheckMessageSize(size); status != Status::Ok)
         return status;
-    if (header.fingerprint != KeyFingerprint(key))
-        return Status::Fingerprint;
-
-    // The key keeps the message's block length after this call, whatever its outcome.
-    if (!key.HasSchedule() || key.Nb() != header.blockLength) {
-        if (const Status status = key.BuildSchedule(header.blockLength); status != Status::Ok)
-            return status;
-    }
-    if (header.expectedSize != size)
-        return Status::Size;
-    if (header.keyLength != key.Nk())
-        return Status::KeyLength;
+    if (const Status status = OpenEnvelopeHeader(key, message, header); status != Status::Ok)
+        return status;
+    if (const Status status = CheckEnvelopeBody(header, key, size); status != Status::Ok)
+        return status;
 
     // The data and the magic; the zero fill needs no room in the result.
     const std::size_t resultSize = std::size_t{header.length} + ENVELOPE_MAGIC_SIZE;

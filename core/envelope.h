@@ -63,6 +63,35 @@ Status ParseEnvelopeHeader(const std::uint8_t* message, std::size_t size,
 // NoKey without a schedule, TooLarge beyond ENVELOPE_MAX_SIZE.
 Status EnvelopeSize(const RijndaelKey& key, std::size_t length, std::size_t& size) noexcept;
 
+// The pieces of the one-pass envelope, shared with the streaming one
+// (envelope_stream.h), so that both write and read the same bytes.
+
+// Bytes of the encrypted area for length data bytes: ceil((length + 3) / 4·nb) blocks.
+std::uint64_t EnvelopeAreaSize(std::int32_t nb, std::uint64_t length) noexcept;
+
+// The 8 header bytes of a message of length bytes under the key's schedule.
+void WriteEnvelopeHeader(const RijndaelKey& key, std::uint64_t length, std::uint8_t* header) noexcept;
+
+// The checks of a message's size alone: BadHeader for 8 bytes or fewer,
+// TooLarge beyond ENVELOPE_MAX_SIZE.
+Status CheckMessageSize(std::uint64_t size) noexcept;
+
+// The checks that need the header and not the size, in DecryptEnvelope's
+// order: NoKey, BadHeader, Fingerprint, then the re-schedule (NoMemory).
+Status OpenEnvelopeHeader(RijndaelKey& key, const std::uint8_t* message, EnvelopeHeader& header) noexcept;
+
+// The checks that follow them: Size, then KeyLength.
+Status CheckEnvelopeBody(const EnvelopeHeader& header, const RijndaelKey& key, std::uint64_t size) noexcept;
+
+// The encrypted area of length data bytes (whole blocks, then the data's
+// rest, the magic and the zero fill), areaSize bytes. area may be data itself.
+void SealArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* data,
+              std::size_t length, std::uint8_t* area, std::size_t areaSize) noexcept;
+
+// The first resultSize bytes of the decrypted area; result may be area itself.
+void OpenArea(const CipherImplementation& cipher, const RijndaelKey& key, const std::uint8_t* area,
+              std::uint8_t* result, std::size_t resultSize) noexcept;
+
 // Encryption and decryption cross the data once: whole blocks go straight
 // between the caller's bytes and the result, and only the last block or two
 // (the data's end, the magic, the zero fill) are assembled apart. cipher is

@@ -48,13 +48,18 @@ const std::string LONG_MARKED = "[ZQV]X\n\n"
                                 "AAAAZQYEAHAc7iMhRfIW1disZUpAmTJxx6NiOynttSUc7iMhRfIW1disZUpAmTJxx6NiOynt\n"
                                 "tSUc7iMhRfIW1disZUpAmTJxx6NiOynttSUc7iMhRfIW1disZUpAmTJxx6NiOynttSVabvZG\n"
                                 "bAZbcl09OjEwNi+UHLhNDxJMxog==\n[/ZQV]\n";
+const std::string UTF8_TEXT = "Zażółć gęślą jaźń, Съешь же ещё, 中文, 😀";
+const std::string UTF8_MARKED = "[ZQV]U\nAAAAQQYEAHAEyNOOU3DhhtUNKFJ0dLTlWkFSq3UV3/ZDn32/zufGq37x/Z7W//vfSOX2"
+                                "TNBio031Hbu2m6RwMVvhwSaOqQ/7plTmVymjkt0==[/ZQV]\n";
+const std::string NOT_UTF8_MARKED = "[ZQV]U\nAAAAAgYEAHAJOUSF56Phlz8tBlVim7V1zRbgjkQFKdY==[/ZQV]";  // "\xff"
 
 const Strings COMMANDS = {"encrypt", "html-encrypt", "multiline-encrypt", "decrypt", "encrypt-bytes", "decrypt-bytes",
                           "inspect"};
 
 std::string Synopsis(const std::string& command)
 {
-    return "usage: zarnocrypt " + command + " [-k KEYFILE]" + (command == "inspect" ? "" : " [-o OUT]") + " [FILE]\n";
+    return "usage: zarnocrypt " + command + (command.ends_with("encrypt") ? " [--utf8]" : "") + " [-k KEYFILE]" +
+           (command == "inspect" ? "" : " [-o OUT]") + " [FILE]\n";
 }
 
 // The lines after a usage error: those of the command when one was named.
@@ -140,6 +145,9 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
         {{"multiline-encrypt"}, "abc", 0, "[ZQV]X\n\n" + BODY + "\n[/ZQV]\n"},
         {{"multiline-encrypt"}, LONG_TEXT, 0, LONG_MARKED},
         {{"html-encrypt"}, "[ZQV]X\n" + BODY + "[/ZQV]", 0, MARKED},  // already marked: copied
+        // UTF-8 text: the same envelope, marked "U".
+        {{"html-encrypt", "--utf8"}, "abc", 0, "[ZQV]U\n<!--" + BODY + "-->[/ZQV]\n"},
+        {{"encrypt", "--utf8"}, UTF8_TEXT, 0, UTF8_MARKED}, {{"decrypt"}, UTF8_MARKED, 0, UTF8_TEXT},
         // A key file wins over the environment, and loses one line end.
         {{"encrypt", "-k", "key"}, "abc", 0, MARKED, "", nullptr},
         {{"encrypt", "--key-file", "key-crlf", "plain"}, "", 0, MARKED, "", nullptr},
@@ -188,6 +196,8 @@ TEST_F(CliTest, UsageErrorsNameTheFirstProblemAndNeverEchoAValue)
         usage({"encrypt", "a", "b"}, "more than one input file given"),
         usage({"decrypt", "--", "a", "-k"}, "more than one input file given"),
         usage({"inspect", "-o", "out", "-k", "-"}, "inspect writes its report to standard output; -o is not accepted"),
+        usage({"decrypt", "--utf8"}, "option --utf8 applies only to encrypt, html-encrypt and multiline-encrypt"),
+        usage({"encrypt", "--utf8=yes"}, "option --utf8 takes no value"),
         usage({"decrypt", "-k", "-"}, bothStdin), usage({"decrypt", "--key-file=-", "--", "-"}, bothStdin),
     });
 }
@@ -214,6 +224,9 @@ TEST_F(CliTest, FailuresExitOneWithTheMessageAndNoOutput)
         fails({"decrypt-bytes"}, Bytes(ENVELOPE_HEX.substr(0, 62)), cannot),
         fails({"decrypt"}, "[ZQV]x\nAAAA[/ZQV]", "Encryption code damaged or type wrong"),
         fails({"encrypt"}, ZEROS, "standard input" + textOnly),
+        fails({"multiline-encrypt", "--utf8", "-"}, "\xc3(", "standard input is not valid UTF-8; --utf8 takes UTF-8"
+                                                              " text"),
+        fails({"decrypt"}, NOT_UTF8_MARKED, "Decrypted text is not valid UTF-8."),
         fails({"decrypt", "zero"}, "", "zero" + textOnly, nullptr),
         fails({"encrypt", "-k", "nul-key"}, "abc", "key file nul-key holds a zero byte; a key text cannot contain one"),
         fails({"inspect", "-k", "missing", "msg"}, "", "key file: cannot open missing: " + noSuchFile),
@@ -250,7 +263,8 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
     const auto shows = [](auto in, std::string out, Strings args = {"inspect"}) { return Row{args, in, 0, out}; };
     const std::string abc = "AAAAAwYEAHCgRSRIGVrx7oZftaYe/2gmVfBn3SuAPOg=";  // the envelope of "abc" bytes
     const std::string form = "marked text, Base64 on one line (encrypt)";
-    const std::string report = "form: " + form + "\nenvelope: 32 bytes\n  plaintext length: 3 bytes\n"
+    const std::string ansi = "type: \"X\", text in the ANSI code page of the machine that wrote it\n";
+    const std::string report = "form: " + form + "\n" + ansi + "envelope: 32 bytes\n  plaintext length: 3 bytes\n"
                                "  block length: 6 words (24-byte blocks)\n  key length: 4 words (128-bit key)\n"
                                "  appendix flag: 0 (no appendix)\n  key fingerprint: 0x70\n"
                                "  size: consistent (8-byte header, 1 block of 24 bytes)\n"
@@ -292,18 +306,21 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
               With(report, {{"32 bytes", "36 bytes"}, {"0 (no appendix)", "4 (a 4-byte appendix follows the blocks)"},
                             {"24 bytes)", "24 bytes, 4-byte appendix)"}})),
         shows(Bytes("0000000308040070" + ENVELOPE_HEX.substr(16, 46)),  // 8-word blocks, 31 bytes
-              With(report, {{form, "binary envelope (encrypt-bytes)"}, {"envelope: 32", "envelope: 31"},
+              With(report, {{form, "binary envelope (encrypt-bytes)"}, {ansi, ""}, {"envelope: 32", "envelope: 31"},
                             {"6 words (24-byte blocks)", "8 words (32-byte blocks)"},
                             {"consistent (", "inconsistent: the header needs 40 bytes ("},
                             {"24 bytes)", "32 bytes), the message has 31"}, {yes, no + "the size is inconsistent)"}})),
+        shows(NOT_UTF8_MARKED, With(report, {{ansi, "type: \"U\", UTF-8 text; the component reads it with TextEncoding "
+                                                   "\"UTF-8\" only\n"}, {"3 bytes", "2 bytes"},
+                                             {yes, "decrypts: no: Decrypted text is not valid UTF-8."}})),
         shows("", none + "shorter than the start marker\n"), shows("[/ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows("[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows("abcdef[/ZQV]x", none + "text follows the first end marker\n"),
-        shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\"; " + damaged),
-        shows("[ZQV]\x7f\nAAAA[/ZQV]", "form: " + form + "\ntype letter: byte 0x7f, not \"X\"; " + damaged),
+        shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\" or \"U\"; " + damaged),
+        shows("[ZQV]\x7f\nAAAA[/ZQV]", "form: " + form + "\ntype letter: byte 0x7f, not \"X\" or \"U\"; " + damaged),
         shows("XXXXXX\nAAAA[/ZQV]",
               "form: " + form + "\nnote: the first five bytes are not \"[ZQV]\"; Decrypt does not look at them\n" +
-                  "body: decodes to 3 bytes, fewer than the 8-byte header; " + damaged),
+                  ansi + "body: decodes to 3 bytes, fewer than the 8-byte header; " + damaged),
         shows(Bytes("0000000006040070"), neither + "an envelope has more than 8 bytes\n" + wouldFail),
         shows(Bytes("000000000506007000"),
               neither + "its bytes 4 and 5 are no block and key length (4, 6 or 8)\n" + wouldFail),

@@ -90,6 +90,10 @@ private:
                 TakeInput(arg);
             else if (arg == "--")
                 optionsEnded = true;
+            else if (arg == "--utf8")
+                parsed_.arguments.utf8 = true;
+            else if (arg.starts_with("--utf8="))
+                parsed_.error = "option --utf8 takes no value";
             else if (IsKeyValueOption(arg))
                 parsed_.error = "a key is not accepted on the command line (it would show in process lists); "
                                 "use -k KEYFILE or the environment variable ZARNOCRYPT_KEY";
@@ -102,6 +106,8 @@ private:
             return;
         if (arguments.outputPath && arguments.command == Command::Inspect)
             parsed_.error = "inspect writes its report to standard output; -o is not accepted";
+        else if (arguments.utf8 && !MakesMarkedText(*arguments.command))
+            parsed_.error = "option --utf8 applies only to encrypt, html-encrypt and multiline-encrypt";
         else if (arguments.keyFile == "-" && (!arguments.inputPath || arguments.inputPath == "-"))
             parsed_.error = "the key file and the input cannot both be standard input";
     }
@@ -164,6 +170,11 @@ const char* CommandName(Command command) noexcept
         if (candidate == command)
             return name.data();
     return "";
+}
+
+bool MakesMarkedText(Command command) noexcept
+{
+    return command == Command::Encrypt || command == Command::HtmlEncrypt || command == Command::MultilineEncrypt;
 }
 
 }  // namespace zarnocrypt::cli

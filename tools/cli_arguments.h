@@ -13,6 +13,7 @@ enum class Command { Encrypt, HtmlEncrypt, MultilineEncrypt, Decrypt, EncryptByt
 struct Arguments {
     std::optional<Command> command;  // absent only with help for the whole tool
     bool help = false;
+    bool utf8 = false;  // the encrypting text commands: the input is UTF-8, marked as such
     std::optional<std::string> keyFile;
     std::optional<std::string> outputPath;  // absent or "-": standard output
     std::optional<std::string> inputPath;   // absent or "-": standard input
@@ -26,5 +27,8 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(int argc, const char* const* argv);
 
 const char* CommandName(Command command) noexcept;
+
+// encrypt, html-encrypt and multiline-encrypt: the commands that make marked text.
+bool MakesMarkedText(Command command) noexcept;
 
 }  // namespace zarnocrypt::cli

@@ -16,21 +16,26 @@ constexpr CommandHelp COMMAND_HELP[] = {
      "(its bytes, up to its end) into \"[ZQV]X\", a line feed, the\n"
      "Base64 text of the envelope and \"[/ZQV]\", followed by one line feed.\n"
      "A text that is already marked is copied unchanged. Text only: an input\n"
-     "holding a zero byte is refused.\n"},
+     "holding a zero byte is refused. The type letter \"X\" says that the bytes\n"
+     "are text in the ANSI code page of the machine that wrote them; with --utf8,\n"
+     "\"U\" says that they are UTF-8 (the component reads them with TextEncoding\n"
+     "\"UTF-8\"), and an input that is not valid UTF-8 is refused.\n"},
     {Command::HtmlEncrypt, "Base64 inside an HTML comment", "Like encrypt, with the Base64 text between \"<!--\" and \"-->\".\n"},
     {Command::MultilineEncrypt, "Base64 in lines of 72", "Like encrypt, with the Base64 text in lines of 72 characters.\n"},
     {Command::Decrypt, "plaintext of a marked text", "Decrypts a marked text "
      "of any of the three forms; line ends after the end\n"
-     "marker are ignored. Writes the plaintext exactly, with nothing added.\n"
-     "Text that is not marked is written back unchanged, with or without a key.\n"},
+     "marker are ignored. Writes the plaintext exactly, with nothing added:\n"
+     "ANSI bytes for type \"X\", UTF-8 for type \"U\" (refused if it is not valid\n"
+     "UTF-8). Text that is not marked is written back unchanged, with or without\n"
+     "a key.\n"},
     {Command::EncryptBytes, "binary envelope", "Encrypts any bytes into the binary envelope. An empty input gives a valid\n"
      "envelope of length 0.\n"},
     {Command::DecryptBytes, "plaintext bytes of an envelope", "Decrypts a binary envelope and writes its plaintext bytes.\n"},
     {Command::Inspect, "what a message is, and why it would not decrypt", "Describes a marked text "
-     "or a binary envelope: its form, the header fields\n"
-     "and whether its size is consistent; with a key, whether the key matches\n"
-     "and the message decrypts. Never prints plaintext. Exit status 0 whenever\n"
-     "the input could be read.\n"},
+     "or a binary envelope: its form, text type,\n"
+     "header fields and whether its size is consistent; with a key, whether the\n"
+     "key matches and the message decrypts. Never prints plaintext. Exit status\n"
+     "0 whenever the input could be read.\n"},
 };
 
 constexpr const char* KEY_OPTION_HELP =
@@ -40,6 +45,9 @@ constexpr const char* KEY_OPTION_HELP =
 constexpr const char* OUTPUT_OPTION_HELP =
     "  -o, --output PATH    write to PATH instead of standard output; the file is\n"
     "                       replaced only when the command succeeds\n";
+constexpr const char* UTF8_OPTION_HELP =
+    "      --utf8           encrypting text commands: the input is UTF-8 text,\n"
+    "                       marked with type \"U\" instead of \"X\"\n";
 constexpr const char* OPTIONS_HELP =
     "  -h, --help           show this help\n"
     "\n"
@@ -61,7 +69,8 @@ std::string Synopsis(std::optional<Command> command)
     if (!command)
         return "usage: zarnocrypt COMMAND [-k KEYFILE] [-o OUT] [FILE]\n";
     const char* operands = *command == Command::Inspect ? " [-k KEYFILE] [FILE]\n" : " [-k KEYFILE] [-o OUT] [FILE]\n";
-    return std::string("usage: zarnocrypt ") + CommandName(*command) + operands;
+    return std::string("usage: zarnocrypt ") + CommandName(*command) + (MakesMarkedText(*command) ? " [--utf8]" : "") +
+           operands;
 }
 
 }  // namespace
@@ -86,6 +95,8 @@ std::string HelpText(std::optional<Command> command)
     text += std::string("\nOptions:\n") + KEY_OPTION_HELP;
     if (command != Command::Inspect)
         text += OUTPUT_OPTION_HELP;
+    if (!command || MakesMarkedText(*command))
+        text += UTF8_OPTION_HELP;
     return text + OPTIONS_HELP;
 }
 

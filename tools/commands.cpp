@@ -1,15 +1,16 @@
 #include "commands.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
 #include "envelope.h"
+#include "envelope_report.h"
 #include "key_text.h"
 #include "message_report.h"
 #include "messages.h"
 #include "text_forms.h"
+#include "utf8.h"
 
 #ifdef _WIN32
 #include "ansi_code_page.h"
@@ -28,14 +29,15 @@ std::size_t LargestPlaintext(const RijndaelKey& key) noexcept
 }
 
 // Narrow text on Windows is in the ANSI code page, where a byte may start a
-// double-byte character; elsewhere every byte is a character.
-const CodePage& TextCodePage() noexcept
+// double-byte character; elsewhere every byte is a character. UTF-8 needs no
+// lead-byte rule: no byte of a multibyte sequence is ASCII, as the markers are.
+const CodePage& TextCodePage([[maybe_unused]] TextType type) noexcept
 {
 #ifdef _WIN32
-    return AnsiCodePage();
-#else
-    return SingleByteCodePage();
+    if (type == TextType::Ansi)
+        return AnsiCodePage();
 #endif
+    return SingleByteCodePage();
 }
 
 CommandResult Failure(std::string message)
@@ -83,13 +85,16 @@ CommandResult Refusal(Status status, const char* message)
     return Failure(status == Status::NoMemory ? OUT_OF_MEMORY : message);
 }
 
-CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options)
+CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options, TextType type)
 {
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
+    // Marked "U", the bytes must read as UTF-8 wherever the text is decrypted.
+    if (type == TextType::Utf8 && !IsValidUtf8(input.bytes.data(), input.bytes.size()))
+        return Failure(input.name + " is not valid UTF-8; --utf8 takes UTF-8 text");
     // The input holds no zero byte and is followed by one (ReadInput).
     Buffer marked;
-    const Status status = EncryptText(AsText(input), key, options, TextCodePage(), marked);
+    const Status status = EncryptText(AsText(input), key, options, TextCodePage(type), marked, type);
     if (status != Status::Ok && status != Status::AlreadyMarked)
         return Refusal(status, MSG_CANNOT_ENCRYPT);
     const Buffer& text = status == Status::Ok ? marked : input.bytes;
@@ -112,7 +117,8 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
     // with one), but unmarked input goes back exactly as it came.
     const std::size_t end = WithoutLineEnds(input.bytes.data(), input.bytes.size());
     Buffer plaintext;
-    switch (const Status status = DecryptText(AsText(input), end, key, plaintext)) {
+    TextType type = TextType::Ansi;
+    switch (const Status status = DecryptText(AsText(input), end, key, plaintext, READ_ANSI | READ_UTF8, &type)) {
     case Status::Ok:
         break;
     case Status::NotMarked:
@@ -124,9 +130,10 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
     default:
         return Refusal(status, MSG_CANNOT_DECRYPT);
     }
-    // The plaintext as a string: up to its first zero byte, as Decrypt returns it.
-    const std::uint8_t* zero = std::find(plaintext.begin(), plaintext.end(), 0);
-    plaintext.Shrink(static_cast<std::size_t>(zero - plaintext.begin()));
+    plaintext.Shrink(TextLength(plaintext));
+    // Bytes that are not UTF-8 are refused rather than shown as some other text.
+    if (type == TextType::Utf8 && !IsValidUtf8(plaintext.data(), plaintext.size()))
+        return Failure(MSG_INVALID_UTF8);
     return Success(std::move(plaintext));
 }
 
@@ -169,15 +176,15 @@ bool NeedsKeyFirst(Command command) noexcept
     return command != Command::Decrypt && command != Command::Inspect;
 }
 
-CommandResult RunCommand(Command command, InputBytes& input, RijndaelKey& key)
+CommandResult RunCommand(Command command, TextType textType, InputBytes& input, RijndaelKey& key)
 {
     switch (command) {
     case Command::Encrypt:
-        return EncryptTextCommand(input, key, 0);
+        return EncryptTextCommand(input, key, 0, textType);
     case Command::HtmlEncrypt:
-        return EncryptTextCommand(input, key, FORM_HTML_COMMENT);
+        return EncryptTextCommand(input, key, FORM_HTML_COMMENT, textType);
     case Command::MultilineEncrypt:
-        return EncryptTextCommand(input, key, FORM_LINE_BREAKS);
+        return EncryptTextCommand(input, key, FORM_LINE_BREAKS, textType);
     case Command::Decrypt:
         return DecryptTextCommand(input, key);
     case Command::EncryptBytes:

@@ -8,6 +8,7 @@
 #include "byte_io.h"
 #include "cli_arguments.h"
 #include "rijndael_key.h"
+#include "text_forms.h"
 
 namespace zarnocrypt::cli {
 
@@ -30,6 +31,8 @@ std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept;
 // before they look at their input.
 bool NeedsKeyFirst(Command command) noexcept;
 
-CommandResult RunCommand(Command command, InputBytes& input, RijndaelKey& key);
+// The encrypting text commands mark their text with textType; with Utf8 the
+// input must be well-formed UTF-8. Every other command ignores it.
+CommandResult RunCommand(Command command, TextType textType, InputBytes& input, RijndaelKey& key);
 
 }  // namespace zarnocrypt::cli

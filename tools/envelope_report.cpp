@@ -1,9 +1,11 @@
 #include "envelope_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "envelope.h"
 #include "messages.h"
+#include "utf8.h"
 
 namespace zarnocrypt::cli {
 namespace {
@@ -82,7 +84,7 @@ std::string RefusalReason(Status status, const EnvelopeHeader& header)
 }
 
 void DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const EnvelopeHeader& header,
-                       RijndaelKey& key, std::string& report)
+                       RijndaelKey& key, bool utf8Text, std::string& report)
 {
     if (!key.HasKeyBytes()) {
         AddLine(report, "key", "none given; give -k KEYFILE or ZARNOCRYPT_KEY to check fingerprint and decryption");
@@ -100,11 +102,13 @@ void DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const Env
 
     Buffer plaintext;
     const Status status = DecryptEnvelope(key, envelope, size, plaintext);
-    if (status == Status::Ok)
-        AddLine(report, "decrypts", "yes", 1);
-    else
+    if (status != Status::Ok)
         AddLine(report, "decrypts",
                 std::string("no: ") + MSG_CANNOT_DECRYPT + " (" + RefusalReason(status, header) + ")", 1);
+    else if (utf8Text && !IsValidUtf8(plaintext.data(), TextLength(plaintext)))
+        AddLine(report, "decrypts", std::string("no: ") + MSG_INVALID_UTF8, 1);
+    else
+        AddLine(report, "decrypts", "yes", 1);
 }
 
 }  // namespace
@@ -115,7 +119,13 @@ void AddLine(std::string& report, const std::string& name, const std::string& va
     report += name + ": " + value + "\n";
 }
 
-void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report)
+std::size_t TextLength(const Buffer& plaintext) noexcept
+{
+    return static_cast<std::size_t>(std::find(plaintext.begin(), plaintext.end(), 0) - plaintext.begin());
+}
+
+void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
+                      bool utf8Text)
 {
     if (size < ENVELOPE_HEADER_SIZE) {
         AddLine(report, "envelope", Plural(size, "byte") + ", shorter than the 8-byte header");
@@ -124,7 +134,7 @@ void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKe
     EnvelopeHeader header;
     const Status parsed = ParseEnvelopeHeader(envelope, size, header);
     DescribeHeader(header, SizeVerdict(header, parsed, size), size, report);
-    DescribeKeyChecks(envelope, size, header, key, report);
+    DescribeKeyChecks(envelope, size, header, key, utf8Text, report);
 }
 
 }  // namespace zarnocrypt::cli

@@ -5,12 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "buffer.h"
 #include "rijndael_key.h"
 
 namespace zarnocrypt::cli {
 
-// Appends "name: value" lines about the envelope to report.
-void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report);
+// Appends "name: value" lines about the envelope to report. With utf8Text,
+// the envelope holds a text of type "U", which decrypts only to UTF-8.
+void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
+                      bool utf8Text = false);
+
+// A decrypted text's length: up to its first zero byte, as Decrypt returns it.
+std::size_t TextLength(const Buffer& plaintext) noexcept;
 
 void AddLine(std::string& report, const std::string& name, const std::string& value, int indent = 0);
 

@@ -58,7 +58,8 @@ int Run(int argc, const char* const* argv)
         return Fail(read.error);
 
     // Output is written only after the command has succeeded as a whole.
-    CommandResult result = RunCommand(command, *read.input, key);
+    const TextType textType = arguments.utf8 ? TextType::Utf8 : TextType::Ansi;
+    CommandResult result = RunCommand(command, textType, *read.input, key);
     if (result.exitCode != EXIT_OK)
         return Fail(result.message);
     if (std::string problem = WriteOutput(arguments.outputPath, result.output); !problem.empty())

@@ -82,6 +82,17 @@ std::string Quoted(char letter)
     return std::string("byte 0x") + HEX[byte >> 4] + HEX[byte & 0x0F];
 }
 
+// What the type letter says of the plaintext's bytes; empty for a letter
+// that no reader takes.
+std::string TypeOf(char letter)
+{
+    if (letter == static_cast<char>(TextType::Ansi))
+        return "\"X\", text in the ANSI code page of the machine that wrote it";
+    if (letter == static_cast<char>(TextType::Utf8))
+        return "\"U\", UTF-8 text; the component reads it with TextEncoding \"UTF-8\" only";
+    return {};
+}
+
 void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKey& key, std::string& report)
 {
     AddLine(report, "form", FormOf(body));
@@ -89,11 +100,13 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
         AddLine(report, "note", "the first five bytes are not \"" + std::string(START_MARKER) +
                                     "\"; Decrypt does not look at them");
     const std::string damaged = std::string("damaged: Decrypt would report \"") + MSG_CODE_DAMAGED + "\"";
-    if (text[TYPE_LETTER_OFFSET] != static_cast<char>(TextType::Ansi)) {
-        AddLine(report, "type letter",
-                Quoted(text[TYPE_LETTER_OFFSET]) + ", not \"" + std::string(1, static_cast<char>(TextType::Ansi)) + "\"; " + damaged);
+    const char letter = text[TYPE_LETTER_OFFSET];
+    const std::string type = TypeOf(letter);
+    if (type.empty()) {
+        AddLine(report, "type letter", Quoted(letter) + ", not \"X\" or \"U\"; " + damaged);
         return;
     }
+    AddLine(report, "type", type);
     Buffer envelope;
     if (Base64Decode(body.data(), body.size(), envelope) != Status::Ok) {
         AddLine(report, "body", "could not be decoded: out of memory");
@@ -104,7 +117,7 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
                 "decodes to " + std::to_string(envelope.size()) + " bytes, fewer than the 8-byte header; " + damaged);
         return;
     }
-    DescribeEnvelope(envelope.data(), envelope.size(), key, report);
+    DescribeEnvelope(envelope.data(), envelope.size(), key, report, letter == static_cast<char>(TextType::Utf8));
 }
 
 // A binary envelope is told from other bytes by its header's word counts.

@@ -78,16 +78,23 @@ inline void MakeByteArray(VARIANT* variant, const Bytes& bytes, LONG lower = 0, 
     std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(variant->parray->pvData));
 }
 
-// The bytes of a result, which must be a one-dimensional VT_I1 array with lower bound 0.
-inline Bytes ReadByteArray(const VARIANT& variant)
+// The bytes of a result, which must be a one-dimensional array of the element type with lower bound 0.
+inline Bytes ReadByteArray(const VARIANT& variant, VARTYPE element = VT_I1)
 {
     LONG lower = -1, upper = -1;
-    if (variant.vt != (VT_ARRAY | VT_I1) || SafeArrayGetDim(variant.parray) != 1 ||
+    if (variant.vt != (VT_ARRAY | element) || SafeArrayGetDim(variant.parray) != 1 ||
         SafeArrayGetLBound(variant.parray, 1, &lower) || lower != 0 || SafeArrayGetUBound(variant.parray, 1, &upper))
         return {0xBA, 0xD0};
     const auto* data = static_cast<const std::uint8_t*>(variant.parray->pvData);
     return Bytes(data, data + upper + 1);
 }
+
+// In the crypter tests' program, which counts every allocation
+// (tests/counting_allocator.h and a malloc spy): {automation blocks, heap blocks} alive.
+std::pair<long, long> LiveCounts();
+// From the n-th allocation on (heap or automation), every one fails; -1 stops
+// failing. Returns how many allocations were still to go before the first failure.
+long FailAllocationsFrom(long n);
 
 inline std::wstring GuidText(REFGUID guid)
 {

@@ -1,5 +1,6 @@
-// Every ICrypter method at its boundary, as one table: input shape, key
-// state, HRESULT, published message and result. After every call the runner
+// Every string and key method of ICrypter and ICrypter2 at its boundary, as
+// one table: input shape, key state, text encoding and strictness, HRESULT,
+// published message and result. After every call the runner
 // checks the thread's error record (kept on success, the component's own on
 // its failures, cleared by any other failure), that nothing made during the
 // call is left alive, and that the object still has the key it must have.
@@ -11,6 +12,7 @@
 
 #include "../counting_allocator.h"
 #include "com_support.h"
+#include "cipher_path.h"
 #include "crypter.h"
 #include "report_error.h"
 
@@ -63,7 +65,8 @@ struct CountingSpy final : IMallocSpy {
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
 } spy;
 
-// {automation blocks, heap blocks}
+}  // namespace
+
 std::pair<long, long> LiveCounts()
 {
     static const HRESULT registered = CoRegisterMallocSpy(&spy);
@@ -71,12 +74,12 @@ std::pair<long, long> LiveCounts()
     return {spy.live, liveAllocations};
 }
 
-// From the n-th allocation on (heap or automation), every one fails; -1 stops
-// failing. Returns how many allocations were still to go before the first failure.
 long FailAllocationsFrom(long n)
 {
     return std::exchange(allocationsUntilFailure, n);
 }
+
+namespace {
 
 // Frozen known-answer vectors (tests/vectors/text_forms.txt): "abc" under KEY
 // in each form; its envelope is the Base64 body of the first.
@@ -84,17 +87,31 @@ constexpr wchar_t KEY[] = L"correct horse battery", OTHER_KEY[] = L"another key"
 #define MARKED L"[ZQV]X\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==[/ZQV]"
 constexpr wchar_t HTML[] = L"[ZQV]X\n<!--AAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==-->[/ZQV]";
 constexpr wchar_t MULTILINE[] = L"[ZQV]X\n\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==\n[/ZQV]";
-constexpr wchar_t HIGH_BYTES[] = L"[ZQV]X\n<!--\nAAAAFAYEAHAbogHx18DcSDO1Z8ktjaD57gbO+PdqbnI==\n-->[/ZQV]";
+#define HIGH_BYTES_BODY L"\n<!--\nAAAAFAYEAHAbogHx18DcSDO1Z8ktjaD57gbO+PdqbnI==\n-->[/ZQV]"
+constexpr wchar_t HIGH_BYTES[] = L"[ZQV]X" HIGH_BYTES_BODY, HIGH_BYTES_U[] = L"[ZQV]U" HIGH_BYTES_BODY;
+// The same message as type "U": "abc" reads alike in UTF-8.
+constexpr wchar_t MARKED_U[] = L"[ZQV]U\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==[/ZQV]";
+constexpr wchar_t UNICODE_TEXT[] = L"Za\u017c\u00f3\u0142\u0107 \u0436\u0443\u043a \u65e5\u672c \U0001F600";
 const Bytes PLAIN = {'a', 'b', 'c', 0};
 const Bytes ENVELOPE = {0x00, 0x00, 0x00, 0x04, 0x06, 0x04, 0x00, 0x70, 0x96, 0xED, 0x84, 0x6D, 0xE7, 0xB3, 0x02, 0x7B,
                         0x72, 0xC6, 0xF4, 0x9D, 0x97, 0xB3, 0x29, 0xA3, 0x47, 0xC7, 0x4C, 0x3A, 0xD7, 0x11, 0x46, 0xD2};
 constexpr wchar_t BEFORE[] = L"error info from before the call";
 
-constexpr HRESULT DAMAGED = 0x80040065, NO_KEY = 0x80040197, NOT_DECRYPTED = 0x80040198, NOT_ENCRYPTED = 0x80040199;
+constexpr HRESULT DAMAGED = 0x80040065, NO_KEY = 0x80040197, NOT_DECRYPTED = 0x80040198, NOT_ENCRYPTED = 0x80040199,
+                  UNMARKED = 0x8004019A, UNREPRESENTABLE = 0x8004019B, ENCODING = 0x8004019D, INVALID_UTF8 = 0x8004019E;
 constexpr wchar_t DAMAGED_MSG[] = L"Encryption code damaged or type wrong", NO_KEY_MSG[] = L"Key has not been set.",
-                  NOT_DECRYPTED_MSG[] = L"Cannot decrypt data.", NOT_ENCRYPTED_MSG[] = L"Cannot encrypt data.";
+                  NOT_DECRYPTED_MSG[] = L"Cannot decrypt data.", NOT_ENCRYPTED_MSG[] = L"Cannot encrypt data.",
+                  UNMARKED_MSG[] = L"Text is not encrypted.",
+                  UNREPRESENTABLE_MSG[] = L"Text has a character that the ANSI code page cannot represent.",
+                  ENCODING_MSG[] = L"TextEncoding must be \"ANSI\" or \"UTF-8\".",
+                  INVALID_UTF8_MSG[] = L"Decrypted text is not valid UTF-8.";
 
-enum Method { Encrypt, HtmlEncrypt, MultilineEncrypt, Decrypt, SetKey, Version, EncryptEx, DecryptEx };
+enum Method {
+    Encrypt, HtmlEncrypt, MultilineEncrypt, Decrypt, SetKey, Version, GetEncoding, PutEncoding, IsEncrypted,
+    CipherPath, EncryptEx, DecryptEx
+};
+// The properties set after the key: text encoding, and Strict.
+enum Mode { Ansi, Utf8, StrictAnsi, StrictUtf8 };
 enum Key { NoKey, Keyed, OtherKey, Both };
 // Variants that hold bytes hold PLAIN for EncryptEx and ENVELOPE for DecryptEx.
 enum In {
@@ -103,7 +120,8 @@ enum In {
     BeyondEnvelopeLimit, Short
 };
 // What a successful call gives; NullOut passes a null result pointer instead.
-enum Out { Any, NullOut, IsNull, Equals, Opens, NoBytes, Gives, KeyAfter };
+// Opens: the result decrypts to expected (type "U" in UTF-8 mode).
+enum Out { Any, NullOut, IsNull, Equals, Opens, NoBytes, Gives, KeyAfter, True, False };
 
 struct Row {
     Method method;
@@ -113,6 +131,7 @@ struct Row {
     const wchar_t* message;  // published with a component failure
     Out out;
     std::wstring_view text = {}, expected = {};  // the input of In::Text; Equals, Opens, KeyAfter (empty: no key)
+    Mode mode = Ansi;
 };
 
 const Row ROWS[] = {
@@ -169,21 +188,55 @@ const Row ROWS[] = {
     {DecryptEx, Short, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
     {DecryptEx, Array, OtherKey, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
     {DecryptEx, CountBeyond31Bits, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any},
+    // UTF-8: exact text marked "U", both types read; ANSI reads no "U".
+    {Encrypt, Text, Keyed, S_OK, nullptr, Opens, UNICODE_TEXT, UNICODE_TEXT, Utf8},
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED_U, L"abc", Utf8},
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, HIGH_BYTES, L"\u0081@ high \u00e9\u00ff bytes\n\r\t", Utf8},
+    {Decrypt, Text, Both, DAMAGED, DAMAGED_MSG, Any, MARKED_U},
+    {Decrypt, Text, Keyed, INVALID_UTF8, INVALID_UTF8_MSG, Any, HIGH_BYTES_U, {}, Utf8},
+    {Encrypt, Text, Keyed, UNREPRESENTABLE, UNREPRESENTABLE_MSG, Any, L"a\xd800" L"b", {}, Utf8},
+    // The key text is read in the encoding of the moment, and again when it changes.
+    {SetKey, Text, NoKey, S_OK, nullptr, KeyAfter, L"\u0416\u0418\u0412", L"\u0416\u0418\u0412", Utf8},
+    {PutEncoding, Text, Keyed, S_OK, nullptr, Any, L"utf-8"},
+    {PutEncoding, Text, Keyed, ENCODING, ENCODING_MSG, Any, L"UTF8"},
+    {PutEncoding, NullBstr, Keyed, ENCODING, ENCODING_MSG, Any},
+    {GetEncoding, Nothing, NoKey, S_OK, nullptr, Equals, {}, L"ANSI"},
+    {GetEncoding, Nothing, NoKey, S_OK, nullptr, Equals, {}, L"UTF-8", StrictUtf8},
+    // Strict: white space around a message ignored, unmarked text and inexact characters refused,
+    // and only a message of this key comes back unchanged.
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, L" \r\n" MARKED L"\t\n", L"abc", StrictAnsi},
+    {Decrypt, Text, NoKey, UNMARKED, UNMARKED_MSG, Any, L"abc", {}, StrictUtf8},
+    {Decrypt, NullBstr, Keyed, UNMARKED, UNMARKED_MSG, Any, {}, {}, StrictAnsi},
+    {Encrypt, Text, Keyed, UNREPRESENTABLE, UNREPRESENTABLE_MSG, Any, L"\u0141\u00f3d\u017a", {}, StrictAnsi},
+    {SetKey, Text, Keyed, UNREPRESENTABLE, UNREPRESENTABLE_MSG, KeyAfter, L"\u65e5", KEY, StrictAnsi},
+    {Encrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED, MARKED, StrictAnsi},
+    {HtmlEncrypt, Text, OtherKey, S_OK, nullptr, Opens, MARKED, MARKED, StrictAnsi},
+    // IsEncrypted needs no key: markers, type and a well-formed header.
+    {IsEncrypted, Text, NoKey, S_OK, nullptr, True, L"\n " MARKED L" "},
+    {IsEncrypted, Text, NoKey, S_OK, nullptr, True, HIGH_BYTES_U},
+    {IsEncrypted, Text, NoKey, S_OK, nullptr, False, L"[ZQV]X\nAAAABAYEAHCW7YRt57MCe3LG9J2Xsymj[/ZQV]"},
+    {IsEncrypted, Text, NoKey, S_OK, nullptr, False, L"[ZQV]Y\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==[/ZQV]"},
+    {IsEncrypted, NullBstr, NoKey, S_OK, nullptr, False},
+    {IsEncrypted, Text, Both, E_POINTER, nullptr, NullOut, MARKED},
+    {CipherPath, Nothing, NoKey, S_OK, nullptr, Equals},
 };
 
-ComPtr<ICrypter> KeyedCrypter(const wchar_t* key)
+ComPtr<ICrypter2> KeyedCrypter(const wchar_t* key, Mode mode = Ansi)
 {
-    ComPtr<ICrypter> crypter;
-    EXPECT_EQ(S_OK, CreateCrypter(IID_ICrypter, crypter.out()));
+    ComPtr<ICrypter2> crypter;
+    EXPECT_EQ(S_OK, CreateCrypter(IID_ICrypter2, crypter.out()));
     EXPECT_EQ(S_OK, crypter->SetKey(key ? Bstr(key).get() : nullptr));
+    EXPECT_EQ(S_OK, crypter->put_TextEncoding(Bstr(mode == Utf8 || mode == StrictUtf8 ? L"UTF-8" : L"ANSI").get()));
+    EXPECT_EQ(S_OK, crypter->put_Strict(mode >= StrictAnsi ? VARIANT_TRUE : VARIANT_FALSE));
     return crypter;
 }
 
-// What a marked text opens to under the key, through a fresh object.
+// What a marked text opens to under the key, through a fresh object that
+// reads both types; the key text is set before the encoding.
 std::wstring OpenWith(const wchar_t* key, BSTR marked)
 {
     Bstr plain;
-    EXPECT_EQ(S_OK, KeyedCrypter(key)->Decrypt(marked, plain.out()));
+    EXPECT_EQ(S_OK, KeyedCrypter(key, Utf8)->Decrypt(marked, plain.out()));
     return plain.text();
 }
 
@@ -241,10 +294,11 @@ struct CallInput {
     }
 };
 
-HRESULT Call(ICrypter* c, const Row& row, CallInput& in, BSTR* text, VARIANT* bytes)
+HRESULT Call(ICrypter2* c, const Row& row, CallInput& in, BSTR* text, VARIANT* bytes)
 {
+    VARIANT_BOOL* flag = &bytes->boolVal;
     if (row.out == NullOut)
-        text = nullptr, bytes = nullptr;
+        text = nullptr, bytes = nullptr, flag = nullptr;
     switch (row.method) {
     case Encrypt: return c->Encrypt(in.text.get(), text);
     case HtmlEncrypt: return c->HtmlEncrypt(in.text.get(), text);
@@ -252,6 +306,10 @@ HRESULT Call(ICrypter* c, const Row& row, CallInput& in, BSTR* text, VARIANT* by
     case Decrypt: return c->Decrypt(in.text.get(), text);
     case SetKey: return c->SetKey(in.text.get());
     case Version: return c->GetVersionString(text);
+    case GetEncoding: return c->get_TextEncoding(text);
+    case PutEncoding: return c->put_TextEncoding(in.text.get());
+    case IsEncrypted: return c->IsEncrypted(in.text.get(), flag);
+    case CipherPath: return c->get_CipherPath(text);
     case EncryptEx: return c->EncryptEx(in.value, bytes);
     case DecryptEx: return c->DecryptEx(in.value, bytes);
     }
@@ -268,16 +326,23 @@ void ExpectResult(const Row& row, HRESULT result, BSTR text, const VARIANT& byte
         } else if (result == S_OK) {
             EXPECT_EQ(row.method == EncryptEx ? ENVELOPE : PLAIN, ReadByteArray(bytes));
         }
+    } else if (row.method == IsEncrypted) {
+        EXPECT_EQ(row.out == True && result == S_OK ? VARIANT_TRUE : VARIANT_FALSE, bytes.boolVal);
     } else if (result != S_OK || row.out == IsNull) {
         EXPECT_EQ(nullptr, text) << "result not null";
+    } else if (row.method == CipherPath) {
+        EXPECT_EQ(std::string(ChosenImplementation().name), std::string(text, text + SysStringLen(text)));
     } else {
         EXPECT_EQ(row.expected, row.out == Opens ? OpenWith(key, text) : std::wstring(text, SysStringLen(text)));
+        if (row.out == Opens) {
+            EXPECT_EQ(row.mode == Utf8 || row.mode == StrictUtf8 ? L'U' : L'X', text[5]);
+        }
     }
 }
 
 // The object encrypts for a fresh object of the key it must have; without
 // one, it refuses to encrypt.
-void ExpectKey(ICrypter* crypter, const wchar_t* key)
+void ExpectKey(ICrypter2* crypter, const wchar_t* key)
 {
     const Bstr probe(L"probe after the call");
     Bstr marked;
@@ -299,13 +364,13 @@ bool RunRow(std::size_t i, const wchar_t* key, long failAt)
     const auto before = LiveCounts();
     bool reached = true;
     {
-        ComPtr<ICrypter> crypter = KeyedCrypter(key);
+        ComPtr<ICrypter2> crypter = KeyedCrypter(key, row.mode);
         CallInput in;
         in.Make(row, row.method == EncryptEx ? PLAIN : ENVELOPE);
         const Bstr stale(L"stale");
         BSTR text = stale.get();
         VARIANT bytes{};
-        bytes.vt = VT_I4;
+        bytes.vt = row.method == IsEncrypted ? VT_BOOL : VT_I4;
         ReportError(E_FAIL, BEFORE);
         FailAllocationsFrom(failAt);
         const HRESULT result = Call(crypter.get(), row, in, &text, &bytes);
@@ -314,15 +379,16 @@ bool RunRow(std::size_t i, const wchar_t* key, long failAt)
         EXPECT_EQ(ranOut ? E_OUTOFMEMORY : row.result, result);
         const wchar_t* message = result == S_OK ? BEFORE : ranOut ? nullptr : row.message;
         EXPECT_EQ(message ? L"Zarnocrypt.Crypter|"s + message : L"", TakeErrorRecord());
-        if (row.out != NullOut && row.method != SetKey) {
-            EXPECT_TRUE(row.method >= EncryptEx || text != stale.get()) << "string result not written";
+        if (row.out != NullOut && row.method != SetKey && row.method != PutEncoding) {
+            EXPECT_TRUE(row.method >= EncryptEx || row.method == IsEncrypted || text != stale.get())
+                << "string result not written";
             ExpectResult(row, result, text == stale.get() ? nullptr : text, bytes, key);
         }
         if (text != stale.get())
             SysFreeString(text);
         VariantClear(&bytes);
         const wchar_t* after = row.out != KeyAfter ? key : row.expected.empty() ? nullptr : row.expected.data();
-        if (ranOut && row.method == SetKey) {  // the old key or none: set it again
+        if (ranOut && (row.method == SetKey || row.method == PutEncoding)) {  // the old key or none: set it again
             EXPECT_EQ(S_OK, crypter->SetKey(Bstr(after ? after : L"").get()));
         }
         ExpectKey(crypter.get(), after);

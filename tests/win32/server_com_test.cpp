@@ -170,13 +170,23 @@ TEST(Dispatch, NamesAndTypeInformation)
 {
     ComPtr<ICrypter> crypter;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Crypter, nullptr, CLSCTX_INPROC_SERVER, IID_ICrypter, crypter.out()));
-    // Each name is a member name of its own, in any case; the first unknown
-    // one stops the call, and the DISPIDs before it stay written.
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Decrypt"), const_cast<LPOLESTR>(L"multilineENCRYPT"),
-                        const_cast<LPOLESTR>(L"strInput"), const_cast<LPOLESTR>(L"Encrypt")};
-    DISPID ids[4] = {0, 0, 0, 77};
-    EXPECT_EQ(DISP_E_UNKNOWNNAME, crypter->GetIDsOfNames(IID_NULL, names, 4, 0, ids));
-    EXPECT_TRUE(ids[0] == 2 && ids[1] == 8 && ids[3] == 77);
+    // Names after the first are parameters of the member named first, in any
+    // case: VBA's named arguments, Encrypt(strInput:="abc"), reach the method.
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"encrypt"), const_cast<LPOLESTR>(L"STRINPUT"),
+                        const_cast<LPOLESTR>(L"Destination")};
+    DISPID ids[2] = {0, 77};
+    ASSERT_EQ(S_OK, crypter->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
+    EXPECT_TRUE(ids[0] == 1 && ids[1] == 0);
+    names[1] = names[2];
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, crypter->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
+    ASSERT_EQ(S_OK, crypter->SetKey(Bstr(L"named").get()));
+    Variant text, marked;
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(L"abc");
+    DISPID named = 0;
+    DISPPARAMS arguments{&text, &named, 1, 1};
+    ASSERT_EQ(S_OK, crypter->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &arguments, &marked, nullptr, nullptr));
+    EXPECT_EQ(0, std::wcsncmp(marked.bstrVal, L"[ZQV]X", 6));
 
     UINT count = 0;
     EXPECT_TRUE(crypter->GetTypeInfoCount(&count) == S_OK && count == 1);
@@ -185,7 +195,7 @@ TEST(Dispatch, NamesAndTypeInformation)
     EXPECT_EQ(E_POINTER, crypter->GetTypeInfo(0, 0, nullptr));
     ASSERT_EQ(S_OK, crypter->GetTypeInfo(0, 0, info.out<ITypeInfo>()));
     ASSERT_EQ(S_OK, info->GetTypeAttr(&type));
-    EXPECT_TRUE(IsEqualGUID(IID_ICrypter, type->guid));
+    EXPECT_TRUE(IsEqualGUID(IID_ICrypter2, type->guid));
     info->ReleaseTypeAttr(type);
     EXPECT_EQ(DISP_E_BADINDEX, crypter->GetTypeInfo(1, 0, other.out<ITypeInfo>()));
     EXPECT_EQ(nullptr, other.get());
