@@ -6,7 +6,7 @@ NATIVE  := build/native
 ASAN    := build/asan
 CMAKE   := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps native asan check check-native check-asan check-valgrind win32 check-win32 win32-dll check-setup win64 check-win64 dist fuzz demo bench clean
+.PHONY: all deps native asan check check-native check-asan check-valgrind win32 check-win32 win32-dll check-setup win64 check-win64 dist deb check-deb fuzz demo bench clean
 
 all: native
 
@@ -119,7 +119,16 @@ DIST := build/dist
 dist: win32 win64
 	@scripts/make-dist $(WIN32TREE) $(WIN64TREE) $(DIST)
 
-check: check-native check-asan check-valgrind check-win32 check-setup check-win64
+# The Debian package of the CLI from the native tree (scripts/make-deb):
+# build/dist/zarnocrypt_<version>_<arch>.deb.
+deb: native
+	@scripts/make-deb $(NATIVE) $(DIST)
+
+check-deb: deb
+	@echo "== the Debian package, unpacked into a scratch root =="
+	@tests/deb_test.sh $(DIST)/zarnocrypt_*.deb
+
+check: check-native check-deb check-asan check-valgrind check-win32 check-setup check-win64
 
 # libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer; N seconds per target.
 FUZZ         := build/fuzz
@@ -135,11 +144,13 @@ fuzz:
 demo: native win32-dll
 	@scripts/demo
 
-# Benchmarks (never part of make check): the native table and ratios, then
-# the COM figures of the 32-bit DLL under Wine (scripts/bench-com).
+# Benchmarks (never part of make check): the native table and ratios, the
+# CLI against cat (scripts/bench-cli), then the COM figures of the 32-bit DLL
+# under Wine (scripts/bench-com).
 bench: native win32
 	@cmake --build $(NATIVE) --target zarnocrypt-bench
 	@$(NATIVE)/zarnocrypt-bench --ratios
+	@scripts/bench-cli $(NATIVE)/zarnocrypt
 	@cmake --build $(WIN32TREE) --target zarnocrypt-com-bench
 	@scripts/bench-com
 

@@ -2,6 +2,7 @@
 // row is a verb and name=value fields, bytes in hex; a mismatch names the row.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -14,6 +15,7 @@
 #include "key_text.h"
 #include "rijndael_reference.h"
 #include "text_forms.h"
+#include "utf8.h"
 
 namespace zarnocrypt {
 namespace {
@@ -36,7 +38,7 @@ std::string Name(Status status)
         {Status::Ok, "Ok"}, {Status::KeyLength, "KeyLength"}, {Status::NoKey, "NoKey"}, {Status::NoMemory, "NoMemory"},
         {Status::BadHeader, "BadHeader"}, {Status::Fingerprint, "Fingerprint"}, {Status::Size, "Size"},
         {Status::Magic, "Magic"}, {Status::TooLarge, "TooLarge"}, {Status::NotMarked, "NotMarked"},
-        {Status::AlreadyMarked, "AlreadyMarked"}, {Status::Damaged, "Damaged"}};
+        {Status::AlreadyMarked, "AlreadyMarked"}, {Status::Damaged, "Damaged"}, {Status::Io, "Io"}};
     return names.at(status);
 }
 
@@ -220,6 +222,58 @@ TEST(Vectors, TextForms)
     EXPECT_EQ(DecryptText(nullptr, 0, key, marked), Status::NotMarked);
     ASSERT_EQ(key.SetKeyText("bytes without a schedule", 24), Status::Ok);
     EXPECT_EQ(EncryptText("abc", key, 0, SingleByteCodePage(), marked), Status::NoKey);
+}
+
+// The first message of text_forms.txt ("abc" with its NUL under its first
+// key) read as type "U", strictly, and without a key.
+TEST(Vectors, TextTypesStrictnessAndReadingWithoutAKey)
+{
+    RijndaelKey key, other;
+    std::string marked;
+    ForEachRow("text_forms.txt", [&](const Row& row) {
+        if (row.verb == "key" && !key.HasKeyBytes())
+            LoadKey(key, row);
+        if (row.verb == "decrypt" && marked.empty())
+            marked = row.Text("marked");
+    });
+    ASSERT_EQ(LoadKeyText(other, "another key", 11), Status::Ok);
+    std::string utf8 = marked;
+    utf8[START_MARKER_SIZE] = 'U';
+    const std::string truncated = marked.substr(0, 20) + END_MARKER, shortBody = "[ZQV]U\nAAAA[/ZQV]";
+
+    struct Case { const std::string& text; unsigned readable; Status decrypted; Status read; };
+    const Case cases[] = {
+        {marked, READ_ANSI, Status::Ok, Status::Ok},       {utf8, READ_ANSI, Status::Damaged, Status::Ok},
+        {utf8, READ_ANSI | READ_UTF8, Status::Ok, Status::Ok}, {truncated, READ_ANSI, Status::Size, Status::Size},
+        {shortBody, READ_UTF8, Status::Damaged, Status::Damaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Buffer plain;
+        TextType type = TextType::Ansi;
+        EnvelopeHeader header;
+        EXPECT_EQ(Name(DecryptText(c.text.data(), c.text.size(), key, plain, c.readable, &type)), Name(c.decrypted));
+        EXPECT_EQ(Name(ReadMarkedText(TrimWhiteSpace(" \r\n" + c.text + "\t"), type, header)), Name(c.read));
+        if (c.read == Status::Ok) {
+            EXPECT_TRUE(header.length == 4 && type == static_cast<TextType>(c.text[START_MARKER_SIZE]));
+        }
+    }
+    // Strict: only a message that this key decrypts is already marked; the
+    // key's schedule is not moved by the test.
+    Buffer out;
+    EXPECT_EQ(EncryptText(marked.c_str(), key, 0, SingleByteCodePage(), out, TextType::Utf8, true), Status::AlreadyMarked);
+    ASSERT_EQ(EncryptText(marked.c_str(), other, 0, SingleByteCodePage(), out, TextType::Utf8, true), Status::Ok);
+    EXPECT_EQ(out.data()[START_MARKER_SIZE], 'U');
+    EXPECT_EQ(TrimWhiteSpace(" \t\r\n"), "");
+
+    const std::pair<const char*, bool> utf8Cases[] = {
+        {"", true}, {"a\xc2\x80\xdf\xbf", true}, {"\xc1\xbf", false}, {"\xe0\xa0\x80\xed\x9f\xbf", true},
+        {"\xe0\x9f\xbf", false}, {"\xed\xa0\x80", false}, {"\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", true},
+        {"\xf0\x8f\xbf\xbf", false}, {"\xf4\x90\x80\x80", false}, {"\xf5\x80\x80\x80", false},
+        {"\xe2\x82", false}, {"\xc2\x41", false}, {"\xe2\x82\xc0", false}, {"\xef\xbf\xbf", true},
+    };
+    for (const auto& [text, valid] : utf8Cases)
+        EXPECT_EQ(IsValidUtf8(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text)), valid) << text;
 }
 
 }  // namespace

@@ -23,11 +23,6 @@ bool IsStandardStream(const std::optional<std::string>& path) { return !path || 
 
 std::string ErrnoText(int error) { return error ? std::strerror(error) : "unknown error"; }
 
-std::string TooLarge(const std::string& name, const char* what, std::size_t limit)
-{
-    return name + " is too large: " + what + " takes at most " + std::to_string(limit) + " bytes";
-}
-
 // Capacity for at least `needed` bytes plus the trailing zero, keeping the
 // first `used` bytes; the old allocation is wiped as it is released.
 Status Reserve(Buffer& buffer, std::size_t used, std::size_t needed)
@@ -58,14 +53,14 @@ ReadResult ReadStream(std::FILE* stream, std::size_t expected, std::size_t limit
         const std::size_t wanted = used <= expected ? expected + 1 : used + FIRST_CHUNK;
         const Status reserved = Reserve(input.bytes, used, std::min(wanted, limit + 1));
         if (reserved == Status::TooLarge)
-            return {std::nullopt, TooLarge(input.name, what, limit)};
+            return {std::nullopt, TooLargeMessage(input.name, what, limit)};
         if (reserved != Status::Ok)
             return {std::nullopt, "out of memory reading " + input.name};
         const std::size_t room = input.bytes.size() - 1 - used;
         const std::size_t got = std::fread(input.bytes.data() + used, 1, room, stream);
         used += got;
         if (used > limit)
-            return {std::nullopt, TooLarge(input.name, what, limit)};
+            return {std::nullopt, TooLargeMessage(input.name, what, limit)};
         if (got < room) {
             if (std::ferror(stream))
                 return {std::nullopt, "cannot read " + input.name + ": " + ErrnoText(errno)};
@@ -77,6 +72,11 @@ ReadResult ReadStream(std::FILE* stream, std::size_t expected, std::size_t limit
 }
 
 }  // namespace
+
+std::string TooLargeMessage(const std::string& name, const char* what, std::size_t limit)
+{
+    return name + " is too large: " + what + " takes at most " + std::to_string(limit) + " bytes";
+}
 
 ReadResult ReadInput(const std::optional<std::string>& path, std::size_t limit, const char* what)
 {
@@ -93,7 +93,7 @@ ReadResult ReadInput(const std::optional<std::string>& path, std::size_t limit, 
     if (std::filesystem::is_regular_file(*path, ec)) {
         const std::uintmax_t size = std::filesystem::file_size(*path, ec);
         if (!ec && size > limit)
-            return {std::nullopt, TooLarge(*path, what, limit)};
+            return {std::nullopt, TooLargeMessage(*path, what, limit)};
         if (!ec)
             expected = static_cast<std::size_t>(size);
     }

@@ -25,6 +25,9 @@ struct ReadResult {
 // text callers treat the bytes as a narrow string.
 ReadResult ReadInput(const std::optional<std::string>& path, std::size_t limit, const char* what);
 
+// "NAME is too large: WHAT takes at most LIMIT bytes".
+std::string TooLargeMessage(const std::string& name, const char* what, std::size_t limit);
+
 // Writes all bytes and flushes; an empty result on success, else the message.
 std::string WriteStandardOutput(const std::uint8_t* data, std::size_t size);
 

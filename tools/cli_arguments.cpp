@@ -1,13 +1,15 @@
 #include "cli_arguments.h"
 
 #include <array>
+#include <charconv>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
 namespace zarnocrypt::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 7> COMMANDS = {{
+constexpr std::array<std::pair<std::string_view, Command>, 9> COMMANDS = {{
     {"encrypt", Command::Encrypt},
     {"html-encrypt", Command::HtmlEncrypt},
     {"multiline-encrypt", Command::MultilineEncrypt},
@@ -15,7 +17,45 @@ constexpr std::array<std::pair<std::string_view, Command>, 7> COMMANDS = {{
     {"encrypt-bytes", Command::EncryptBytes},
     {"decrypt-bytes", Command::DecryptBytes},
     {"inspect", Command::Inspect},
+    {"keygen", Command::Keygen},
+    {"rekey", Command::Rekey},
 }};
+
+constexpr std::uint32_t Bit(Command command) { return 1u << static_cast<unsigned>(command); }
+constexpr std::uint32_t TEXT_ENCRYPTING = Bit(Command::Encrypt) | Bit(Command::HtmlEncrypt) | Bit(Command::MultilineEncrypt);
+constexpr std::uint32_t ONE_INPUT = TEXT_ENCRYPTING | Bit(Command::Decrypt) | Bit(Command::EncryptBytes) |
+                                    Bit(Command::DecryptBytes) | Bit(Command::Inspect);
+constexpr std::uint32_t ALL = ONE_INPUT | Bit(Command::Keygen) | Bit(Command::Rekey);
+
+enum class Value { None, Path, CodePage };
+
+struct Option {
+    std::string_view shortName;  // empty: none
+    std::string_view longName;
+    Value value;
+    std::uint32_t commands;  // the commands that take it
+    // Where it goes: one of the two members, by its value.
+    bool Arguments::*flag;
+    std::optional<std::string> Arguments::*path;
+    std::optional<unsigned> Arguments::*codePage;
+};
+
+constexpr Option OPTIONS[] = {
+    {"-k", "--key-file", Value::Path, ONE_INPUT, nullptr, &Arguments::keyFile, nullptr},
+    {"-o", "--output", Value::Path, (ONE_INPUT & ~Bit(Command::Inspect)) | Bit(Command::Keygen), nullptr,
+     &Arguments::outputPath, nullptr},
+    {"-q", "--quiet", Value::None, ALL, &Arguments::quiet, nullptr, nullptr},
+    {"", "--utf8", Value::None, TEXT_ENCRYPTING, &Arguments::utf8, nullptr, nullptr},
+    {"", "--trim-newline", Value::None, TEXT_ENCRYPTING, &Arguments::trimNewline, nullptr, nullptr},
+    {"", "--to-code-page", Value::CodePage, TEXT_ENCRYPTING, nullptr, nullptr, &Arguments::toCodePage},
+    {"", "--strict", Value::None, Bit(Command::Decrypt), &Arguments::strict, nullptr, nullptr},
+    {"", "--from-code-page", Value::CodePage, Bit(Command::Decrypt), nullptr, nullptr, &Arguments::fromCodePage},
+    {"", "--check", Value::None, Bit(Command::Inspect), &Arguments::check, nullptr, nullptr},
+    {"", "--force", Value::None, Bit(Command::Keygen), &Arguments::force, nullptr, nullptr},
+    {"-n", "--dry-run", Value::None, Bit(Command::Rekey), &Arguments::dryRun, nullptr, nullptr},
+    {"", "--old-key-file", Value::Path, Bit(Command::Rekey), nullptr, &Arguments::oldKeyFile, nullptr},
+    {"", "--new-key-file", Value::Path, Bit(Command::Rekey), nullptr, &Arguments::newKeyFile, nullptr},
+};
 
 // Options that would carry the key itself. They get their own refusal, and
 // their value is never echoed back.
@@ -31,22 +71,45 @@ std::optional<Command> FindCommand(std::string_view name)
 
 bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
 
+// The option an argument names, "--name=value" included, and where its
+// attached value starts (npos: none attached).
+const Option* FindOption(std::string_view arg, std::size_t& valueAt)
+{
+    for (const Option& option : OPTIONS) {
+        valueAt = std::string_view::npos;
+        if (arg == option.longName || (!option.shortName.empty() && arg == option.shortName))
+            return &option;
+        if (arg.starts_with(option.longName) && arg.size() > option.longName.size() &&
+            arg[option.longName.size()] == '=') {
+            valueAt = option.longName.size() + 1;
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 bool IsKeyValueOption(std::string_view arg)
 {
     const std::string_view name = arg.substr(0, arg.find('='));
     for (std::string_view option : KEY_VALUE_OPTIONS)
-        if (name == option)
+        if (name == option || (option.size() == 2 && arg.starts_with(option)))
             return true;
     return false;
 }
 
-// What an error message may repeat of an unknown option: never an attached
-// value, which might be a key typed in the wrong place.
-std::string_view OptionName(std::string_view arg)
+// A Windows code page number: 1 to 65535.
+std::optional<unsigned> ParseCodePage(std::string_view text)
 {
-    return arg.starts_with("--") ? arg.substr(0, arg.find('=')) : arg.substr(0, 2);
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+        return std::nullopt;
+    return value;
 }
 
+// Error messages name a recognised option only, never the text after it nor
+// an argument that was not recognised: either may be a key typed in the
+// wrong place.
 class Parser {
 public:
     Parser(int argc, const char* const* argv) : argc_(argc), argv_(argv) {}
@@ -56,14 +119,13 @@ public:
         if (argc_ < 2)
             return Fail("no command given");
         const std::string_view first = argv_[1];
-        if (IsHelp(first)) {
-            parsed_.arguments.help = true;
+        if (IsHelp(first) || first == "--version") {
+            (first == "--version" ? parsed_.arguments.version : parsed_.arguments.help) = true;
             return std::move(parsed_);
         }
         parsed_.arguments.command = FindCommand(first);
         if (!parsed_.arguments.command)
-            return Fail(first.starts_with("-") ? "expected a command before options"
-                                               : "unknown command \"" + std::string(first) + "\"");
+            return Fail(first.starts_with("-") ? "expected a command before options" : "unknown command");
         if (AskedForHelp())
             parsed_.arguments.help = true;
         else
@@ -81,68 +143,95 @@ private:
         return false;
     }
 
+    Command TheCommand() const { return *parsed_.arguments.command; }
+
     void ParseOptions()
     {
         bool optionsEnded = false;
         for (index_ = 2; index_ < argc_ && parsed_.error.empty(); ++index_) {
             const std::string_view arg = argv_[index_];
             if (optionsEnded || arg == "-" || !arg.starts_with("-"))
-                TakeInput(arg);
+                TakeOperand(arg);
             else if (arg == "--")
                 optionsEnded = true;
-            else if (arg == "--utf8")
-                parsed_.arguments.utf8 = true;
-            else if (arg.starts_with("--utf8="))
-                parsed_.error = "option --utf8 takes no value";
             else if (IsKeyValueOption(arg))
                 parsed_.error = "a key is not accepted on the command line (it would show in process lists); "
                                 "use -k KEYFILE or the environment variable ZARNOCRYPT_KEY";
-            else if (!TakeValueOption(arg, "-k", "--key-file", parsed_.arguments.keyFile) &&
-                     !TakeValueOption(arg, "-o", "--output", parsed_.arguments.outputPath))
-                parsed_.error = "unknown option \"" + std::string(OptionName(arg)) + "\"";
+            else
+                TakeOption(arg);
         }
-        const Arguments& arguments = parsed_.arguments;
-        if (!parsed_.error.empty())
-            return;
-        if (arguments.outputPath && arguments.command == Command::Inspect)
-            parsed_.error = "inspect writes its report to standard output; -o is not accepted";
-        else if (arguments.utf8 && !MakesMarkedText(*arguments.command))
-            parsed_.error = "option --utf8 applies only to encrypt, html-encrypt and multiline-encrypt";
-        else if (arguments.keyFile == "-" && (!arguments.inputPath || arguments.inputPath == "-"))
-            parsed_.error = "the key file and the input cannot both be standard input";
+        if (parsed_.error.empty())
+            CheckCombination();
     }
 
-    void TakeInput(std::string_view arg)
+    void TakeOption(std::string_view arg)
     {
-        if (parsed_.arguments.inputPath)
+        std::size_t valueAt = 0;
+        const Option* option = FindOption(arg, valueAt);
+        if (option == nullptr) {
+            parsed_.error = "unknown option (argument " + std::to_string(index_) + ")";
+            return;
+        }
+        const std::string name(option->longName);
+        if ((option->commands & Bit(TheCommand())) == 0) {
+            parsed_.error = "option " + name + " does not apply to " + CommandName(TheCommand());
+            return;
+        }
+        Arguments& arguments = parsed_.arguments;
+        if (option->value == Value::None) {
+            if (valueAt != std::string_view::npos)
+                parsed_.error = "option " + name + " takes no value";
+            else
+                arguments.*option->flag = true;
+            return;
+        }
+        std::string_view value;
+        if (valueAt != std::string_view::npos)
+            value = arg.substr(valueAt);
+        else if (index_ + 1 < argc_)
+            value = argv_[++index_];
+        const bool given = option->path ? (arguments.*option->path).has_value() : (arguments.*option->codePage).has_value();
+        if (given)
+            parsed_.error = "option " + name + " given more than once";
+        else if (value.empty())
+            parsed_.error = "option " + name + (option->value == Value::Path ? " needs a path" : " needs a code page number");
+        else if (option->path)
+            arguments.*option->path = std::string(value);
+        else if (!(arguments.*option->codePage = ParseCodePage(value)))
+            parsed_.error = "option " + name + " needs a code page number from 1 to 65535";
+    }
+
+    void TakeOperand(std::string_view arg)
+    {
+        Arguments& arguments = parsed_.arguments;
+        if (TheCommand() == Command::Rekey)
+            arguments.paths.emplace_back(arg);
+        else if (TheCommand() == Command::Keygen)
+            parsed_.error = "keygen takes no input file";
+        else if (arguments.inputPath)
             parsed_.error = "more than one input file given";
         else
-            parsed_.arguments.inputPath = std::string(arg);
+            arguments.inputPath = std::string(arg);
     }
 
-    // Accepts "-k VALUE", "--key-file VALUE" and "--key-file=VALUE".
-    bool TakeValueOption(std::string_view arg, std::string_view shortName, std::string_view longName,
-                         std::optional<std::string>& target)
+    void CheckCombination()
     {
-        std::optional<std::string> value;
-        if (arg == shortName || arg == longName) {
-            if (index_ + 1 >= argc_) {
-                parsed_.error = "option " + std::string(arg) + " needs a path";
-                return true;
-            }
-            value = argv_[++index_];
-        } else if (arg.starts_with(longName) && arg.size() > longName.size() && arg[longName.size()] == '=') {
-            value = std::string(arg.substr(longName.size() + 1));
-        } else {
-            return false;
-        }
-        if (target)
-            parsed_.error = "option " + std::string(longName) + " given more than once";
-        else if (value->empty())
-            parsed_.error = "option " + std::string(longName) + " needs a path";
-        else
-            target = std::move(value);
-        return true;
+        const Arguments& arguments = parsed_.arguments;
+        const Command command = TheCommand();
+        if (command == Command::Keygen && !arguments.outputPath)
+            parsed_.error = "keygen needs -o FILE";
+        else if (command == Command::Keygen && arguments.outputPath == "-")
+            parsed_.error = "keygen writes a key file, never standard output";
+        else if (command == Command::Rekey && (!arguments.oldKeyFile || !arguments.newKeyFile))
+            parsed_.error = "rekey needs --old-key-file and --new-key-file";
+        else if (command == Command::Rekey && arguments.paths.empty())
+            parsed_.error = "rekey needs at least one file or folder";
+        else if (command == Command::Rekey && (arguments.oldKeyFile == "-" || arguments.newKeyFile == "-"))
+            parsed_.error = "rekey reads its keys from files, not standard input";
+        else if (arguments.utf8 && arguments.toCodePage)
+            parsed_.error = "options --utf8 and --to-code-page exclude each other";
+        else if (arguments.keyFile == "-" && (!arguments.inputPath || arguments.inputPath == "-"))
+            parsed_.error = "the key file and the input cannot both be standard input";
     }
 
     ParsedArguments Fail(std::string message)
@@ -174,7 +263,15 @@ const char* CommandName(Command command) noexcept
 
 bool MakesMarkedText(Command command) noexcept
 {
-    return command == Command::Encrypt || command == Command::HtmlEncrypt || command == Command::MultilineEncrypt;
+    return (Bit(command) & TEXT_ENCRYPTING) != 0;
+}
+
+bool TakesOption(Command command, std::string_view longName) noexcept
+{
+    for (const Option& option : OPTIONS)
+        if (option.longName == longName)
+            return (option.commands & Bit(command)) != 0;
+    return false;
 }
 
 }  // namespace zarnocrypt::cli

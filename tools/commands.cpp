@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "code_page_convert.h"
 #include "envelope.h"
 #include "envelope_report.h"
 #include "key_text.h"
@@ -26,18 +27,6 @@ constexpr char OUT_OF_MEMORY[] = "out of memory";
 std::size_t LargestPlaintext(const RijndaelKey& key) noexcept
 {
     return MaxPlaintextLength(key.HasSchedule() ? key.Nb() : DEFAULT_BLOCK_LENGTH);
-}
-
-// Narrow text on Windows is in the ANSI code page, where a byte may start a
-// double-byte character; elsewhere every byte is a character. UTF-8 needs no
-// lead-byte rule: no byte of a multibyte sequence is ASCII, as the markers are.
-const CodePage& TextCodePage([[maybe_unused]] TextType type) noexcept
-{
-#ifdef _WIN32
-    if (type == TextType::Ansi)
-        return AnsiCodePage();
-#endif
-    return SingleByteCodePage();
 }
 
 CommandResult Failure(std::string message)
@@ -85,13 +74,44 @@ CommandResult Refusal(Status status, const char* message)
     return Failure(status == Status::NoMemory ? OUT_OF_MEMORY : message);
 }
 
-CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options, TextType type)
+// One final LF or CRLF, as echo and editors leave it, is not part of the text.
+void TrimFinalLineEnd(InputBytes& input)
+{
+    std::size_t size = input.bytes.size();
+    if (size > 0 && input.bytes.data()[size - 1] == '\n')
+        size -= size > 1 && input.bytes.data()[size - 2] == '\r' ? 2 : 1;
+    input.bytes.data()[size] = 0;  // text commands take the bytes as a narrow string
+    input.bytes.Shrink(size);
+}
+
+// UTF-8 input as an "X" text of another code page, exactly or not at all.
+std::string ConvertInput(InputBytes& input, unsigned codePage)
+{
+    Buffer converted;
+    if (std::string problem = ConvertText(Conversion::ToCodePage, codePage, input.bytes.data(), input.bytes.size(),
+                                          converted);
+        !problem.empty())
+        return input.name + " cannot be converted: " + problem;
+    if (std::memchr(converted.data(), 0, converted.size()) != nullptr)
+        return "code page " + std::to_string(codePage) + " is not one of narrow text";
+    input.bytes = std::move(converted);
+    return {};
+}
+
+CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options, const Arguments& arguments)
 {
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
+    if (arguments.trimNewline)
+        TrimFinalLineEnd(input);
     // Marked "U", the bytes must read as UTF-8 wherever the text is decrypted.
-    if (type == TextType::Utf8 && !IsValidUtf8(input.bytes.data(), input.bytes.size()))
-        return Failure(input.name + " is not valid UTF-8; --utf8 takes UTF-8 text");
+    const TextType type = arguments.utf8 ? TextType::Utf8 : TextType::Ansi;
+    if ((arguments.utf8 || arguments.toCodePage) && !IsValidUtf8(input.bytes.data(), input.bytes.size()))
+        return Failure(input.name + " is not valid UTF-8; " + (arguments.utf8 ? "--utf8" : "--to-code-page") +
+                       " takes UTF-8 text");
+    if (arguments.toCodePage)
+        if (std::string problem = ConvertInput(input, *arguments.toCodePage); !problem.empty())
+            return Failure(std::move(problem));
     // The input holds no zero byte and is followed by one (ReadInput).
     Buffer marked;
     const Status status = EncryptText(AsText(input), key, options, TextCodePage(type), marked, type);
@@ -109,20 +129,33 @@ std::size_t WithoutLineEnds(const std::uint8_t* text, std::size_t size)
     return size;
 }
 
-CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
+// Unmarked input that looks as if it was meant to be marked.
+CommandResult PassedThrough(InputBytes& input, std::string_view whole)
+{
+    CommandResult result = Success(std::move(input.bytes));
+    if (TrimWhiteSpace(whole).starts_with(START_MARKER))
+        result.warning = "warning: " + input.name + " begins with \"" + START_MARKER +
+                         "\" but is not a marked text; it is written unchanged (--strict refuses it)";
+    return result;
+}
+
+CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key, const Arguments& arguments)
 {
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
     // Line ends after the end marker are ignored (the tool's own output ends
-    // with one), but unmarked input goes back exactly as it came.
-    const std::size_t end = WithoutLineEnds(input.bytes.data(), input.bytes.size());
+    // with one), but unmarked input goes back exactly as it came. Strictly,
+    // white space around a marked text is ignored and unmarked input refused.
+    const std::string_view whole(AsText(input), input.bytes.size());
+    const std::string_view text = arguments.strict ? TrimWhiteSpace(whole)
+                                                   : whole.substr(0, WithoutLineEnds(input.bytes.data(), whole.size()));
     Buffer plaintext;
     TextType type = TextType::Ansi;
-    switch (const Status status = DecryptText(AsText(input), end, key, plaintext, READ_ANSI | READ_UTF8, &type)) {
+    switch (const Status status = DecryptText(text.data(), text.size(), key, plaintext, READ_ANSI | READ_UTF8, &type)) {
     case Status::Ok:
         break;
     case Status::NotMarked:
-        return Success(std::move(input.bytes));
+        return arguments.strict ? Failure(MSG_NOT_ENCRYPTED) : PassedThrough(input, whole);
     case Status::Damaged:
         return Failure(MSG_CODE_DAMAGED);
     case Status::NoKey:
@@ -134,24 +167,48 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key)
     // Bytes that are not UTF-8 are refused rather than shown as some other text.
     if (type == TextType::Utf8 && !IsValidUtf8(plaintext.data(), plaintext.size()))
         return Failure(MSG_INVALID_UTF8);
-    return Success(std::move(plaintext));
+    if (!arguments.fromCodePage)
+        return Success(std::move(plaintext));
+    if (type == TextType::Utf8)
+        return Failure("the text is of type \"U\", UTF-8 already; --from-code-page converts texts of type \"X\"");
+    Buffer converted;
+    if (std::string problem = ConvertText(Conversion::FromCodePage, *arguments.fromCodePage, plaintext.data(),
+                                          plaintext.size(), converted);
+        !problem.empty())
+        return Failure("the decrypted text cannot be converted: " + problem);
+    return Success(std::move(converted));
 }
 
-CommandResult EncryptBytesCommand(InputBytes& input, RijndaelKey& key)
+CommandResult InspectCommand(InputBytes& input, RijndaelKey& key, bool check)
 {
-    Buffer envelope;
-    const Status status = EncryptEnvelope(key, input.bytes.data(), input.bytes.size(), envelope);
-    return status == Status::Ok ? Success(std::move(envelope)) : Refusal(status, MSG_CANNOT_ENCRYPT);
-}
-
-CommandResult DecryptBytesCommand(InputBytes& input, RijndaelKey& key)
-{
-    Buffer plaintext;
-    const Status status = DecryptEnvelope(key, input.bytes.data(), input.bytes.size(), plaintext);
-    return status == Status::Ok ? Success(std::move(plaintext)) : Refusal(status, MSG_CANNOT_DECRYPT);
+    const Inspection inspection = InspectMessage(input.bytes.data(), input.bytes.size(), key);
+    Buffer output = Buffer::Allocate(inspection.report.size());
+    if (!output)
+        return Failure(OUT_OF_MEMORY);
+    std::memcpy(output.data(), inspection.report.data(), inspection.report.size());
+    CommandResult result = Success(std::move(output));
+    if (check && inspection.verdict != Verdict::Sound) {
+        result.exitCode = EXIT_FAILED;
+        result.message = inspection.verdict == Verdict::Malformed
+                             ? "check failed: not a well-formed message"
+                             : "check failed: the message does not decrypt with the key";
+    }
+    return result;
 }
 
 }  // namespace
+
+// Narrow text on Windows is in the ANSI code page, where a byte may start a
+// double-byte character; elsewhere every byte is a character. UTF-8 needs no
+// lead-byte rule: no byte of a multibyte sequence is ASCII, as the markers are.
+const CodePage& TextCodePage([[maybe_unused]] TextType type) noexcept
+{
+#ifdef _WIN32
+    if (type == TextType::Ansi)
+        return AnsiCodePage();
+#endif
+    return SingleByteCodePage();
+}
 
 std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept
 {
@@ -166,6 +223,8 @@ std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept
         return ENVELOPE_MAX_SIZE;
     case Command::Decrypt:
     case Command::Inspect:
+    case Command::Keygen:
+    case Command::Rekey:
         break;
     }
     return LARGEST_TEXT;
@@ -176,30 +235,25 @@ bool NeedsKeyFirst(Command command) noexcept
     return command != Command::Decrypt && command != Command::Inspect;
 }
 
-CommandResult RunCommand(Command command, TextType textType, InputBytes& input, RijndaelKey& key)
+CommandResult RunCommand(const Arguments& arguments, InputBytes& input, RijndaelKey& key)
 {
-    switch (command) {
+    switch (*arguments.command) {
     case Command::Encrypt:
-        return EncryptTextCommand(input, key, 0, textType);
+        return EncryptTextCommand(input, key, 0, arguments);
     case Command::HtmlEncrypt:
-        return EncryptTextCommand(input, key, FORM_HTML_COMMENT, textType);
+        return EncryptTextCommand(input, key, FORM_HTML_COMMENT, arguments);
     case Command::MultilineEncrypt:
-        return EncryptTextCommand(input, key, FORM_LINE_BREAKS, textType);
+        return EncryptTextCommand(input, key, FORM_LINE_BREAKS, arguments);
     case Command::Decrypt:
-        return DecryptTextCommand(input, key);
-    case Command::EncryptBytes:
-        return EncryptBytesCommand(input, key);
-    case Command::DecryptBytes:
-        return DecryptBytesCommand(input, key);
+        return DecryptTextCommand(input, key, arguments);
     case Command::Inspect:
+    case Command::EncryptBytes:  // these stream (stream_commands.h), keygen and rekey have flows of their own
+    case Command::DecryptBytes:
+    case Command::Keygen:
+    case Command::Rekey:
         break;
     }
-    const std::string report = InspectMessage(input.bytes.data(), input.bytes.size(), key);
-    Buffer output = Buffer::Allocate(report.size());
-    if (!output)
-        return Failure(OUT_OF_MEMORY);
-    std::memcpy(output.data(), report.data(), report.size());
-    return Success(std::move(output));
+    return InspectCommand(input, key, arguments.check);
 }
 
 }  // namespace zarnocrypt::cli

@@ -19,7 +19,8 @@ inline constexpr int EXIT_USAGE = 2;
 struct CommandResult {
     int exitCode = EXIT_OK;
     std::string message;  // on failure: for standard error
-    Buffer output;        // on success: the bytes to write
+    std::string warning;  // on success: for standard error
+    Buffer output;        // the bytes to write: on success, and inspect's report on a failed check
 };
 
 // The most input bytes a command takes. The encrypting commands stop where
@@ -31,8 +32,11 @@ std::size_t InputLimit(Command command, const RijndaelKey& key) noexcept;
 // before they look at their input.
 bool NeedsKeyFirst(Command command) noexcept;
 
-// The encrypting text commands mark their text with textType; with Utf8 the
-// input must be well-formed UTF-8. Every other command ignores it.
-CommandResult RunCommand(Command command, TextType textType, InputBytes& input, RijndaelKey& key);
+// The lead-byte rule of narrow text of the type: the ANSI code page's on
+// Windows for "X", none elsewhere.
+const CodePage& TextCodePage(TextType type) noexcept;
+
+// Runs the command of a whole input with the options that apply to it.
+CommandResult RunCommand(const Arguments& arguments, InputBytes& input, RijndaelKey& key);
 
 }  // namespace zarnocrypt::cli

@@ -83,12 +83,13 @@ std::string RefusalReason(Status status, const EnvelopeHeader& header)
     }
 }
 
-void DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const EnvelopeHeader& header,
+// Whether the message decrypts with the key; true without one.
+bool DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const EnvelopeHeader& header,
                        RijndaelKey& key, bool utf8Text, std::string& report)
 {
     if (!key.HasKeyBytes()) {
         AddLine(report, "key", "none given; give -k KEYFILE or ZARNOCRYPT_KEY to check fingerprint and decryption");
-        return;
+        return true;
     }
     AddLine(report, "key", std::to_string(32 * key.Nk()) + "-bit");
     AddLine(report, "fingerprint",
@@ -102,13 +103,15 @@ void DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const Env
 
     Buffer plaintext;
     const Status status = DecryptEnvelope(key, envelope, size, plaintext);
+    const bool notUtf8 = status == Status::Ok && utf8Text && !IsValidUtf8(plaintext.data(), TextLength(plaintext));
     if (status != Status::Ok)
         AddLine(report, "decrypts",
                 std::string("no: ") + MSG_CANNOT_DECRYPT + " (" + RefusalReason(status, header) + ")", 1);
-    else if (utf8Text && !IsValidUtf8(plaintext.data(), TextLength(plaintext)))
+    else if (notUtf8)
         AddLine(report, "decrypts", std::string("no: ") + MSG_INVALID_UTF8, 1);
     else
         AddLine(report, "decrypts", "yes", 1);
+    return status == Status::Ok && !notUtf8;
 }
 
 }  // namespace
@@ -124,17 +127,20 @@ std::size_t TextLength(const Buffer& plaintext) noexcept
     return static_cast<std::size_t>(std::find(plaintext.begin(), plaintext.end(), 0) - plaintext.begin());
 }
 
-void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
-                      bool utf8Text)
+Verdict DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
+                         bool utf8Text)
 {
     if (size < ENVELOPE_HEADER_SIZE) {
         AddLine(report, "envelope", Plural(size, "byte") + ", shorter than the 8-byte header");
-        return;
+        return Verdict::Malformed;
     }
     EnvelopeHeader header;
     const Status parsed = ParseEnvelopeHeader(envelope, size, header);
     DescribeHeader(header, SizeVerdict(header, parsed, size), size, report);
-    DescribeKeyChecks(envelope, size, header, key, utf8Text, report);
+    const bool decrypts = DescribeKeyChecks(envelope, size, header, key, utf8Text, report);
+    if (parsed != Status::Ok || header.expectedSize != size)
+        return Verdict::Malformed;
+    return decrypts ? Verdict::Sound : Verdict::NotDecrypted;
 }
 
 }  // namespace zarnocrypt::cli

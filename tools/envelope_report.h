@@ -10,9 +10,13 @@
 
 namespace zarnocrypt::cli {
 
+// What inspect --check decides of a message.
+enum class Verdict { Sound, Malformed, NotDecrypted };
+
 // Appends "name: value" lines about the envelope to report. With utf8Text,
 // the envelope holds a text of type "U", which decrypts only to UTF-8.
-void DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
+// Sound when its size is consistent and, with a key, it decrypts.
+Verdict DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
                       bool utf8Text = false);
 
 // A decrypted text's length: up to its first zero byte, as Decrypt returns it.

@@ -2,9 +2,10 @@
 // <windows.h> maps ReplaceFile to the system's ReplaceFileA; ours is another function.
 #undef ReplaceFile
 
-#include "file_replace.h"
+#include "file_replace_platform.h"
 
 #include <string>
+#include <utility>
 
 namespace zarnocrypt::cli {
 namespace {
@@ -44,80 +45,130 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size)
     return true;
 }
 
-// Consoles, NUL and pipes cannot be renamed over: they are written in place.
-std::string WriteDirectly(HANDLE file, const std::string& path, const std::uint8_t* data, std::size_t size)
+// Paths arrive in the ANSI code page, as the A functions would read them.
+// The full path, since ReplaceFileW of some systems refuses relative ones.
+std::wstring FullPath(const std::string& path)
 {
-    const bool written = WriteAll(file, data, size);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    return written ? std::string() : Failure(path, "write", error);
+    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return wide.substr(0, wide.size() - 1);
+    full.resize(length);
+    return full;
 }
 
-// A new file beside the target, so that the rename stays on one volume.
-HANDLE CreateTemporary(const std::string& target, std::string& name)
-{
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".zarnocrypt-" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(GetTickCount() + attempt);
-        const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
-            return file;
+// The file being replaced, and the temporary beside it (so that the final
+// move stays on one volume).
+class Replacement final : public PlatformReplacement {
+public:
+    ~Replacement() override
+    {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+        if (!temporary_.empty())
+            DeleteFileW(temporary_.c_str());
     }
-    return INVALID_HANDLE_VALUE;
-}
 
-std::string WriteAndRename(const std::string& target, const std::uint8_t* data, std::size_t size)
-{
-    std::string temporary;
-    const HANDLE file = CreateTemporary(target, temporary);
-    if (file == INVALID_HANDLE_VALUE)
-        return Failure(target, "create a temporary file for", GetLastError());
+    // Windows has no mode bits: a secret file takes its folder's inherited
+    // permissions, as any file the user makes there, or keeps the old ones.
+    std::string Open(const std::string& path, ReplacementKind kind) override
+    {
+        path_ = path;
+        target_ = FullPath(path);
+        const DWORD attributes = GetFileAttributesW(target_.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return Failure(path, "write", ERROR_DIRECTORY);
+        if (kind == ReplacementKind::NewSecret)
+            return CreateNew();
 
-    const char* doing = nullptr;
-    DWORD error = 0;
-    const auto fail = [&](const char* what) {
-        if (!doing) {
-            doing = what;
-            error = GetLastError();
+        const HANDLE existing = CreateFileW(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (existing == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND)
+                return Failure(path, "write", error);
+            existed_ = false;
+        } else if (GetFileType(existing) != FILE_TYPE_DISK) {
+            file_ = existing;  // consoles, NUL and pipes cannot be replaced: written in place
+            direct_ = true;
+            return {};
+        } else {
+            CloseHandle(existing);
         }
-    };
-    if (!WriteAll(file, data, size))
-        fail("write");
-    else if (!FlushFileBuffers(file))
-        fail("flush");
-    if (!CloseHandle(file))
-        fail("write");
-    if (!doing &&
-        !MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        fail("replace");
-    if (doing) {
-        DeleteFileA(temporary.c_str());
-        return Failure(target, doing, error);
+        return CreateTemporary();
     }
-    return {};
-}
+
+    std::string Write(const std::uint8_t* data, std::size_t size) override
+    {
+        if (file_ == INVALID_HANDLE_VALUE)
+            return Failure(path_, "write", ERROR_INVALID_HANDLE);
+        return WriteAll(file_, data, size) ? std::string() : Failure(path_, "write", GetLastError());
+    }
+
+    std::string Commit() override
+    {
+        if (file_ == INVALID_HANDLE_VALUE)
+            return Failure(path_, "write", ERROR_INVALID_HANDLE);
+        if (!direct_ && !FlushFileBuffers(file_))
+            return Failure(path_, "flush", GetLastError());
+        if (!CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE)))
+            return Failure(path_, "write", GetLastError());
+        if (direct_ || inPlace_) {
+            temporary_.clear();
+            return {};
+        }
+        // ReplaceFileW keeps the target's permissions, owner and attributes;
+        // a plain move would give it the temporary's inherited ones.
+        const bool moved = existed_ ? ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr,
+                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                    : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH);
+        if (!moved)
+            return Failure(path_, "replace", GetLastError());
+        temporary_.clear();
+        return {};
+    }
+
+private:
+    std::string CreateNew()
+    {
+        file_ = CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file_ == INVALID_HANDLE_VALUE)
+            return Failure(path_, "create", GetLastError());
+        temporary_ = target_;  // removed again unless committed
+        inPlace_ = true;
+        return {};
+    }
+
+    std::string CreateTemporary()
+    {
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            temporary_ = target_ + L".zarnocrypt-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(GetTickCount() + attempt);
+            file_ = CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+            if (file_ != INVALID_HANDLE_VALUE)
+                return {};
+            if (GetLastError() != ERROR_FILE_EXISTS)
+                break;
+        }
+        const DWORD error = GetLastError();
+        temporary_.clear();
+        return Failure(path_, "create a temporary file for", error);
+    }
+
+    std::string path_;  // as given, for messages
+    std::wstring target_;
+    std::wstring temporary_;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    bool existed_ = true;
+    bool direct_ = false;
+    bool inPlace_ = false;
+};
 
 }  // namespace
 
-std::string ReplaceFile(const std::string& path, const std::uint8_t* data, std::size_t size)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return Failure(path, "write", ERROR_DIRECTORY);
-
-    const HANDLE existing = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (existing == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND)
-            return Failure(path, "write", error);
-        return WriteAndRename(path, data, size);
-    }
-    if (GetFileType(existing) != FILE_TYPE_DISK)
-        return WriteDirectly(existing, path, data, size);
-    CloseHandle(existing);
-    return WriteAndRename(path, data, size);
-}
+std::unique_ptr<PlatformReplacement> NewPlatformReplacement() { return std::make_unique<Replacement>(); }
 
 }  // namespace zarnocrypt::cli

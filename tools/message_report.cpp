@@ -52,15 +52,16 @@ bool SkipLineEnd(std::string_view& text)
     return true;
 }
 
-// Which command made the body: the shapes that EncryptText writes, also
-// after rewrapping or with carriage returns.
+// Which command made the body.
 std::string FormOf(std::string_view body)
 {
-    SkipLineEnd(body);
-    if (body.starts_with("<!--"))
+    const std::uint32_t options = FormOptions(body);
+    if ((options & FORM_HTML_COMMENT) != 0)
         return "marked text, Base64 inside an HTML comment (html-encrypt)";
-    if (!SkipLineEnd(body))
+    if ((options & FORM_LINE_BREAKS) == 0)
         return "marked text, Base64 on one line (encrypt)";
+    SkipLineEnd(body);
+    SkipLineEnd(body);
     std::string form = "marked text, Base64 in lines (multiline-encrypt)";
     // The width shows only when a second line follows the first.
     const std::size_t width = body.find_first_of("\r\n");
@@ -93,7 +94,7 @@ std::string TypeOf(char letter)
     return {};
 }
 
-void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKey& key, std::string& report)
+Verdict DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKey& key, std::string& report)
 {
     AddLine(report, "form", FormOf(body));
     if (text.substr(0, START_MARKER_SIZE) != START_MARKER)
@@ -104,20 +105,20 @@ void DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKe
     const std::string type = TypeOf(letter);
     if (type.empty()) {
         AddLine(report, "type letter", Quoted(letter) + ", not \"X\" or \"U\"; " + damaged);
-        return;
+        return Verdict::Malformed;
     }
     AddLine(report, "type", type);
     Buffer envelope;
     if (Base64Decode(body.data(), body.size(), envelope) != Status::Ok) {
         AddLine(report, "body", "could not be decoded: out of memory");
-        return;
+        return Verdict::Malformed;
     }
     if (envelope.size() < ENVELOPE_HEADER_SIZE) {
         AddLine(report, "body",
                 "decodes to " + std::to_string(envelope.size()) + " bytes, fewer than the 8-byte header; " + damaged);
-        return;
+        return Verdict::Malformed;
     }
-    DescribeEnvelope(envelope.data(), envelope.size(), key, report, letter == static_cast<char>(TextType::Utf8));
+    return DescribeEnvelope(envelope.data(), envelope.size(), key, report, letter == static_cast<char>(TextType::Utf8));
 }
 
 // A binary envelope is told from other bytes by its header's word counts.
@@ -130,9 +131,23 @@ bool LooksLikeEnvelope(const std::uint8_t* bytes, std::size_t size)
 
 }  // namespace
 
-std::string InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key)
+std::uint32_t FormOptions(std::string_view body)
 {
-    std::string report;
+    SkipLineEnd(body);
+    std::uint32_t options = 0;
+    if (body.starts_with("<!--")) {
+        options |= FORM_HTML_COMMENT;
+        body.remove_prefix(4);
+    }
+    if (SkipLineEnd(body))
+        options |= FORM_LINE_BREAKS;
+    return options;
+}
+
+Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key)
+{
+    Inspection inspection{{}, Verdict::Malformed};
+    std::string& report = inspection.report;
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
     const bool isText = input.find('\0') == std::string_view::npos;
     // Line ends after the end marker are ignored, as zarnocrypt decrypt does.
@@ -140,10 +155,10 @@ std::string InspectMessage(const std::uint8_t* bytes, std::size_t size, Rijndael
     const Marking marking = isText ? FindMarking(text) : Marking{false, {}, "it holds zero bytes"};
 
     if (marking.marked) {
-        DescribeMarkedText(text, marking.body, key, report);
+        inspection.verdict = DescribeMarkedText(text, marking.body, key, report);
     } else if (LooksLikeEnvelope(bytes, size)) {
         AddLine(report, "form", "binary envelope (encrypt-bytes)");
-        DescribeEnvelope(bytes, size, key, report);
+        inspection.verdict = DescribeEnvelope(bytes, size, key, report);
     } else if (isText) {
         AddLine(report, "form", "not a marked text: Decrypt would return it unchanged");
         AddLine(report, "reason", marking.reason, 1);
@@ -156,7 +171,7 @@ std::string InspectMessage(const std::uint8_t* bytes, std::size_t size, Rijndael
                 1);
         AddLine(report, "decrypt-bytes", std::string("would report \"") + MSG_CANNOT_DECRYPT + "\"", 1);
     }
-    return report;
+    return inspection;
 }
 
 }  // namespace zarnocrypt::cli

@@ -6,13 +6,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "envelope_report.h"
 #include "rijndael_key.h"
 
 namespace zarnocrypt::cli {
 
+// The options (FORM_HTML_COMMENT, FORM_LINE_BREAKS) that the encrypting
+// commands would give a marked text's body, the part after its type letter:
+// read from its shape, also after rewrapping or with carriage returns.
+std::uint32_t FormOptions(std::string_view body);
+
+struct Inspection {
+    std::string report;
+    Verdict verdict;  // a well-formed message, that decrypts when a key is given
+};
+
 // The key is consulted only when it has key bytes; decrypting to check it
 // may re-schedule it for the message's block length.
-std::string InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key);
+Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key);
 
 }  // namespace zarnocrypt::cli
