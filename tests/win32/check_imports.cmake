@@ -3,7 +3,7 @@
 cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 if(NOT DEFINED SYSTEM_DLLS)
   set(SYSTEM_DLLS kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll comctl32.dll
-      ole32.dll oleaut32.dll msvcrt.dll version.dll)
+      ole32.dll oleaut32.dll msvcrt.dll version.dll bcrypt.dll)
 endif()
 string(TOLOWER "${SYSTEM_DLLS}" system_dlls)
 foreach(binary IN LISTS BINARIES)
