@@ -180,7 +180,7 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
          "with \"[ZQV]\" but is not a marked text; it is written unchanged (--strict refuses it)", nullptr},
         {{"decrypt", "--strict"}, " \t\n" + MARKED + "\r\n ", 0, "abc"},
         // One final line end dropped on request; "X" texts to and from other code pages.
-        {{"encrypt", "--trim-newline"}, "abc\n", 0, MARKED},
+        {{"encrypt", "--trim-newline"}, "abc\n", 0, MARKED}, {{"encrypt", "--trim-newline"}, "abc", 0, MARKED},
         {{"html-encrypt", "--trim-newline"}, "abc\r\n", 0, "[ZQV]X\n<!--" + BODY + "-->[/ZQV]\n"},
         {{"encrypt", "--to-code-page", "1250"}, "zażółć", 0, PL_MARKED},
         {{"decrypt", "--from-code-page", "1250"}, PL_MARKED, 0, "zażółć"},
@@ -225,6 +225,7 @@ TEST_F(CliTest, UsageErrorsNameTheFirstProblemAndNeverEchoAValue)
         usage({"inspect", "-o", "out", "-k", "-"}, "option --output does not apply to inspect"),
         usage({"decrypt", "--utf8"}, "option --utf8 does not apply to decrypt"),
         usage({"encrypt", "--utf8=yes"}, "option --utf8 takes no value"),
+        usage({"encrypt", "--to-code-page", "1250x"}, "option --to-code-page needs a code page number from 1 to 65535"),
         usage({"decrypt", "-k", "-"}, bothStdin), usage({"decrypt", "--key-file=-", "--", "-"}, bothStdin),
     });
 }
@@ -482,7 +483,8 @@ TEST_F(CliTest, KeygenMakesAPrivateKeyAndRekeyChangesOnlyMessagesItDecrypts)
     };
     Check({{rekey("key", "new", {"-n"}), "", 3, With(listing, {{"re-keyed", "would re-key"}}), skipped, nullptr},
            {rekey("key", "new"), "", 3, listing, skipped, nullptr},
-           {rekey("key", "new"), "", 3, "", notOld + skipped, nullptr}});
+           {rekey("key", "new"), "", 3, "", notOld + skipped, nullptr},
+           {rekey("key", "missing"), "", 1, "", "cannot open the key file (--new-key-file): No such file or directory", nullptr}});
     // Back to the old key: every file as it was, byte for byte.
     Check({{rekey("new", "key"), "", 3, listing, skipped, nullptr}});
     for (const auto& [name, bytes] : messages) EXPECT_EQ(Read(name), bytes) << name;
