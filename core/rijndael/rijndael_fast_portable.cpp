@@ -1,7 +1,8 @@
 // The portable fast cipher: the same byte-oriented, table-driven rounds as the
 // reference, with each state row held in one 64-bit word (a row has at most
 // 8 bytes). ShiftRows becomes a choice of source byte, MixColumns and
-// InvMixColumns work on all columns at once, and AddRoundKey is one XOR per row.
+// InvMixColumns work on all columns at once (and on two rows at once where
+// 128-bit registers exist), and AddRoundKey is one XOR per row.
 #include <cstring>
 
 #include "cipher_implementations.h"
@@ -27,23 +28,6 @@ constexpr int INTERLEAVE = sizeof(void*) == 8 ? 4 : 2;
 struct State {
     Word row[4];
 };
-
-// 02·b in every byte at once: high − (high >> 7) is 0x7F in each byte whose
-// top bit is set, and masks the reduction 0x1B into exactly those bytes.
-inline Word Times2(Word x) noexcept
-{
-    const Word high = x & HIGH_BITS;
-    return ((x & LOW_BITS) << 1) ^ ((high - (high >> 7)) & REDUCTION);
-}
-
-// 04·b in every byte at once: bit 7 reduces to 0x36, bit 6 to 0x1B.
-inline Word Times4(Word x) noexcept
-{
-    const Word bit7 = x & HIGH_BITS;
-    const Word bit6 = x & (HIGH_BITS >> 1);
-    return ((x & 0x3F3F3F3F3F3F3F3Full) << 2) ^ ((bit7 - (bit7 >> 7)) & (REDUCTION << 1)) ^
-           ((bit6 - (bit6 >> 6)) & REDUCTION);
-}
 
 inline Word Byte(Word row, int column) noexcept
 {
@@ -104,32 +88,105 @@ inline void SubBytesShiftRows(State& s) noexcept
     }
 }
 
-// b_j = a_j ⊕ t ⊕ 02·(a_j ⊕ a_(j+1)), t = ⊕ a_i, on every column at once.
-inline void MixColumns(State& s) noexcept
+// 02·b in every byte of a row, or of two rows, at once: high − (high >> 7) is
+// 0x7F in each byte whose top bit is set, and masks the reduction 0x1B into
+// exactly those bytes.
+template <typename Rows>
+inline Rows Times2(Rows x) noexcept
 {
-    const Word a0 = s.row[0], a1 = s.row[1], a2 = s.row[2], a3 = s.row[3];
-    const Word t = a0 ^ a1 ^ a2 ^ a3;
-    s.row[0] = a0 ^ t ^ Times2(a0 ^ a1);
-    s.row[1] = a1 ^ t ^ Times2(a1 ^ a2);
-    s.row[2] = a2 ^ t ^ Times2(a2 ^ a3);
-    s.row[3] = a3 ^ t ^ Times2(a3 ^ a0);
-}
-
-// InvMixColumns = MixColumns after a_j ⊕= 04·(a_j ⊕ a_(j+2)), since the inverse
-// polynomial is the forward one times 04·x² + 05.
-inline void InvMixColumns(State& s) noexcept
-{
-    const Word u = Times4(s.row[0] ^ s.row[2]);
-    const Word v = Times4(s.row[1] ^ s.row[3]);
-    s.row[0] ^= u;
-    s.row[1] ^= v;
-    s.row[2] ^= u;
-    s.row[3] ^= v;
-    MixColumns(s);
+    const Rows high = x & HIGH_BITS;
+    return ((x & LOW_BITS) << 1) ^ ((high - (high >> 7)) & REDUCTION);
 }
 
 // The linear part of a middle round and its round key: MixColumns then the
-// key, or, undoing it, the key then InvMixColumns.
+// key, or, undoing it, the key then InvMixColumns. With d_j = a_j ⊕ a_(j+1),
+// x_j = 02·d_j and t = ⊕ a_i = d_0 ⊕ d_2 = d_1 ⊕ d_3:
+//   MixColumns (02 03 01 01):     b_j = a_j ⊕ t ⊕ x_j
+//   InvMixColumns (0E 0B 0D 09) = 08·(1 1 1 1) ⊕ (0 1 1 1) ⊕ 02·(1 1 0 0) ⊕ 04·(1 0 1 0):
+//                                 b_j = a_j ⊕ t ⊕ 08·t ⊕ x_j ⊕ y_j
+// with y_j = 04·(a_j ⊕ a_(j+2)) = 02·(x_j ⊕ x_(j+1)), y_2 = y_0, y_3 = y_1, and
+// 08·t = 02·(y_0 ⊕ y_1).
+#if defined(__SSE2__) || defined(__ARM_NEON)
+// Rows j and j + 2 share every term but a_j and x_j, so the pairs (0, 1) and
+// (2, 3) take the same steps, each pair in one 128-bit register.
+using RowPair = Word __attribute__((vector_size(2 * sizeof(Word))));
+
+template <bool DECRYPT>
+inline void MixAndAddKey(State& s, const std::uint8_t* roundKey) noexcept
+{
+    RowPair key01, key23;
+    std::memcpy(&key01, roundKey, sizeof key01);
+    std::memcpy(&key23, roundKey + sizeof key01, sizeof key23);
+    RowPair a01 = {s.row[0], s.row[1]};
+    RowPair a23 = {s.row[2], s.row[3]};
+    if constexpr (DECRYPT) {
+        a01 ^= key01;
+        a23 ^= key23;
+    }
+    const RowPair d01 = a01 ^ RowPair{a01[1], a23[0]};
+    const RowPair d23 = a23 ^ RowPair{a23[1], a01[0]};
+    const RowPair x01 = Times2(d01);
+    const RowPair x23 = Times2(d23);
+    RowPair add = d01 ^ d23;  // (t, t)
+    if constexpr (DECRYPT) {
+        const RowPair y = Times2(x01 ^ RowPair{x01[1], x23[0]});
+        add ^= y ^ Times2(y ^ RowPair{y[1], y[0]});
+    }
+    a01 ^= add ^ x01;
+    a23 ^= add ^ x23;
+    if constexpr (!DECRYPT) {
+        a01 ^= key01;
+        a23 ^= key23;
+    }
+    s.row[0] = a01[0];
+    s.row[1] = a01[1];
+    s.row[2] = a23[0];
+    s.row[3] = a23[1];
+}
+#else
+// Row by row, where two rows do not fit one register. The x_j sum to zero,
+// so x_3 costs two XORs.
+struct Differences {
+    Word t;
+    Word x[4];
+};
+
+inline Differences DoubledDifferences(const State& s) noexcept
+{
+    const Word d0 = s.row[0] ^ s.row[1];
+    const Word d1 = s.row[1] ^ s.row[2];
+    const Word d2 = s.row[2] ^ s.row[3];
+    Differences d;
+    d.t = d0 ^ d2;
+    d.x[0] = Times2(d0);
+    d.x[1] = Times2(d1);
+    d.x[2] = Times2(d2);
+    d.x[3] = d.x[0] ^ d.x[1] ^ d.x[2];
+    return d;
+}
+
+inline void MixColumns(State& s) noexcept
+{
+    const Differences d = DoubledDifferences(s);
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j)
+        s.row[j] ^= d.t ^ d.x[j];
+}
+
+inline void InvMixColumns(State& s) noexcept
+{
+    const Differences d = DoubledDifferences(s);
+    const Word y0 = Times2(d.x[0] ^ d.x[1]);
+    const Word y1 = Times2(d.x[1] ^ d.x[2]);
+    const Word all = d.t ^ Times2(y0 ^ y1);
+    const Word even = all ^ y0;
+    const Word odd = all ^ y1;
+    s.row[0] ^= even ^ d.x[0];
+    s.row[1] ^= odd ^ d.x[1];
+    s.row[2] ^= even ^ d.x[2];
+    s.row[3] ^= odd ^ d.x[3];
+}
+
 template <bool DECRYPT>
 inline void MixAndAddKey(State& s, const std::uint8_t* roundKey) noexcept
 {
@@ -141,11 +198,14 @@ inline void MixAndAddKey(State& s, const std::uint8_t* roundKey) noexcept
         AddRoundKey(s, roundKey);
     }
 }
+#endif
 
 // N blocks side by side. Decryption runs the same steps inverted, with the
-// round keys taken from the last.
+// round keys taken from the last. Every step is inlined: 32-bit builds
+// otherwise keep some as calls, which cost more than the steps.
 template <int NB, int N, bool DECRYPT>
-void Group(const std::uint8_t* rows, std::int32_t nr, const std::uint8_t* in, std::uint8_t* out) noexcept
+[[gnu::flatten]] void Group(const std::uint8_t* rows, std::int32_t nr, const std::uint8_t* in,
+                            std::uint8_t* out) noexcept
 {
     constexpr std::size_t ROUND_BYTES = 4 * path_schedule::ROW_WORD_BYTES;
     const auto roundKey = [&](std::int32_t step) { return rows + ROUND_BYTES * (DECRYPT ? nr - step : step); };
