@@ -22,6 +22,7 @@ enum class Status : std::int32_t {
     AlreadyMarked,    // text that is already an encrypted string
     Damaged,          // marked text whose body is not a message
     Io,               // the caller's byte source or sink failed; it keeps the reason
+    Unauthentic,      // a sealed message changed, reordered, cut short or under another key
 };
 
 }  // namespace zarnocrypt
