@@ -98,31 +98,11 @@ bool ReadableType(char letter, unsigned readable, TextType& type) noexcept
         type = TextType::Ansi;
     else if (letter == static_cast<char>(TextType::Utf8) && (readable & READ_UTF8) != 0)
         type = TextType::Utf8;
+    else if (letter == static_cast<char>(TextType::Sealed) && (readable & READ_SEALED) != 0)
+        type = TextType::Sealed;
     else
         return false;
     return true;
-}
-
-// The envelope inside a marked text of a readable type: NotMarked, Damaged
-// or NoMemory otherwise.
-Status DecodeMarkedText(const char* text, std::size_t length, unsigned readable, TextType& type,
-                        Buffer& envelope) noexcept
-{
-    // The first five bytes stand for the start marker, whatever they are;
-    // the text must end with the first end marker found after them.
-    if (text == nullptr || length < START_MARKER_SIZE)
-        return Status::NotMarked;
-    const std::size_t end = FindEndMarker(text, length);
-    if (end + END_MARKER_SIZE != length)
-        return Status::NotMarked;
-    if (!ReadableType(text[START_MARKER_SIZE], readable, type))
-        return Status::Damaged;
-
-    // The decoder skips line breaks of any kind and the comment delimiters.
-    const std::size_t bodyStart = START_MARKER_SIZE + 1;
-    if (const Status status = Base64Decode(text + bodyStart, end - bodyStart, envelope); status != Status::Ok)
-        return status;
-    return envelope.size() < ENVELOPE_HEADER_SIZE ? Status::Damaged : Status::Ok;
 }
 
 // Whether the key decrypts a marked text, tried on a copy of its bytes: a
@@ -137,6 +117,39 @@ bool DecryptsWith(const char* text, std::size_t length, const RijndaelKey& key) 
 }
 
 }  // namespace
+
+Status MarkBytes(const std::uint8_t* bytes, std::size_t size, std::uint32_t options, TextType type,
+                 Buffer& marked) noexcept
+{
+    const auto size32 = static_cast<std::uint32_t>(size);
+    if (size32 != size)
+        return Status::TooLarge;
+    const std::uint32_t lineLength = (options & FORM_LINE_BREAKS) != 0 ? FORM_LINE_LENGTH : 0;
+    Buffer base64;
+    if (const Status status = Base64Encode(bytes, size32, lineLength, base64);
+        status != Status::Ok)
+        return status;
+    return BuildMarkedText(base64, options, type, marked);
+}
+
+Status UnmarkBytes(const char* text, std::size_t length, unsigned readable, TextType& type, Buffer& bytes) noexcept
+{
+    // The first five bytes stand for the start marker, whatever they are;
+    // the text must end with the first end marker found after them.
+    if (text == nullptr || length < START_MARKER_SIZE)
+        return Status::NotMarked;
+    const std::size_t end = FindEndMarker(text, length);
+    if (end + END_MARKER_SIZE != length)
+        return Status::NotMarked;
+    if (!ReadableType(text[START_MARKER_SIZE], readable, type))
+        return Status::Damaged;
+
+    // The decoder skips line breaks of any kind and the comment delimiters.
+    const std::size_t bodyStart = START_MARKER_SIZE + 1;
+    if (const Status status = Base64Decode(text + bodyStart, end - bodyStart, bytes); status != Status::Ok)
+        return status;
+    return bytes.size() < ENVELOPE_HEADER_SIZE ? Status::Damaged : Status::Ok;
+}
 
 std::size_t FindEndMarker(const char* text, std::size_t length) noexcept
 {
@@ -164,13 +177,7 @@ Status EncryptText(const char* text, const RijndaelKey& key, std::uint32_t optio
         return status;
 
     // Base64 of an envelope that fits 31 bits fits 32, so only memory can fail here.
-    const std::uint32_t lineLength = (options & FORM_LINE_BREAKS) != 0 ? FORM_LINE_LENGTH : 0;
-    Buffer base64;
-    if (const Status status =
-            Base64Encode(envelope.data(), static_cast<std::uint32_t>(envelope.size()), lineLength, base64);
-        status != Status::Ok)
-        return status;
-    return BuildMarkedText(base64, options, type, marked);
+    return MarkBytes(envelope.data(), envelope.size(), options, type, marked);
 }
 
 Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffer& plaintext,
@@ -178,7 +185,7 @@ Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffe
 {
     TextType found = TextType::Ansi;
     Buffer envelope;
-    if (const Status status = DecodeMarkedText(text, length, readable, found, envelope); status != Status::Ok)
+    if (const Status status = UnmarkBytes(text, length, readable, found, envelope); status != Status::Ok)
         return status;
     if (!key.HasKeyBytes())
         return Status::NoKey;
@@ -200,7 +207,7 @@ std::string_view TrimWhiteSpace(std::string_view text) noexcept
 Status ReadMarkedText(std::string_view text, TextType& type, EnvelopeHeader& header) noexcept
 {
     Buffer envelope;
-    if (const Status status = DecodeMarkedText(text.data(), text.size(), READ_ANSI | READ_UTF8, type, envelope);
+    if (const Status status = UnmarkBytes(text.data(), text.size(), READ_ANSI | READ_UTF8, type, envelope);
         status != Status::Ok)
         return status;
     if (const Status status = ParseEnvelopeHeader(envelope.data(), envelope.size(), header); status != Status::Ok)

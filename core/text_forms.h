@@ -5,7 +5,8 @@
 // with the comment under FORM_HTML_COMMENT and the line feeds (and lines of
 // 72 characters) under FORM_LINE_BREAKS. The type letter says how the
 // plaintext's bytes read as text: "X" in the writer's ANSI code page, "U" in
-// UTF-8. Narrow text; the marked forms themselves are ASCII.
+// UTF-8; "G" holds a sealed message instead of an envelope. Narrow text; the
+// marked forms themselves are ASCII.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +27,12 @@ inline constexpr std::uint32_t FORM_LINE_LENGTH = 72;
 inline constexpr char START_MARKER[] = "[ZQV]";
 inline constexpr char END_MARKER[] = "[/ZQV]";
 
-enum class TextType : char { Ansi = 'X', Utf8 = 'U' };
+enum class TextType : char { Ansi = 'X', Utf8 = 'U', Sealed = 'G' };
 // Which type letters a reader takes; the others are damaged texts to it, as
 // "U" is to every reader older than the type.
 inline constexpr unsigned READ_ANSI = 0x1;
 inline constexpr unsigned READ_UTF8 = 0x2;
+inline constexpr unsigned READ_SEALED = 0x4;  // never for DecryptText: its body is no envelope
 inline constexpr std::size_t START_MARKER_SIZE = sizeof START_MARKER - 1;
 inline constexpr std::size_t END_MARKER_SIZE = sizeof END_MARKER - 1;
 
@@ -61,6 +63,17 @@ std::string_view TrimWhiteSpace(std::string_view text) noexcept;
 // and its body decodes to a well-formed envelope (a valid header and the size
 // that it asks for). Otherwise NotMarked, Damaged, BadHeader, Size or NoMemory.
 Status ReadMarkedText(std::string_view text, TextType& type, EnvelopeHeader& header) noexcept;
+
+// Base64 of size bytes marked with type in the layout of options. TooLarge
+// when the text would not fit a 32-bit size, NoMemory; marked is set only on
+// Ok, as size() characters then a NUL.
+Status MarkBytes(const std::uint8_t* bytes, std::size_t size, std::uint32_t options, TextType type,
+                 Buffer& marked) noexcept;
+
+// The bytes inside a marked text of a type that readable takes. NotMarked (a
+// null text too); Damaged for another type letter or a body of fewer than 8
+// bytes; NoMemory. bytes and type hold the result only on Ok.
+Status UnmarkBytes(const char* text, std::size_t length, unsigned readable, TextType& type, Buffer& bytes) noexcept;
 
 // Where a text's first end marker after the first five bytes starts, by a
 // plain byte search; length when there is none. The text is marked when

@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base64.h"
 #include "hkdf_sha256.h"
+#include "random_bytes.h"
 #include "sealed_stream.h"
+#include "sealed_text.h"
+#include "text_forms.h"
 
 namespace zarnocrypt {
 namespace {
@@ -78,6 +82,46 @@ std::string SealOrOpen(const Bytes& key, std::size_t chunk, const Bytes& message
     return Outcome(status, sink.data);
 }
 
+std::string Text(const Buffer& buffer)
+{
+    return {reinterpret_cast<const char*>(buffer.data()), buffer.size()};
+}
+
+// A frozen whole message as a sealed text in each layout (its Base64 between
+// the markers), then that text changed, retyped and read by a legacy reader.
+void CheckTextForms(const Bytes& key, const Bytes& plain, const Bytes& message)
+{
+    struct Layout { std::uint32_t options; std::string open, close; std::uint32_t line; };
+    const Layout layouts[] = {{0, "", "", 0}, {FORM_HTML_COMMENT, "<!--", "-->", 0}, {FORM_LINE_BREAKS, "\n", "\n", 72},
+                              {FORM_HTML_COMMENT | FORM_LINE_BREAKS, "<!--\n", "\n-->", 72}};
+    SealedHeader header;
+    ASSERT_EQ(LoadSealedHeader(std::span<const std::uint8_t, SEALED_HEADER_SIZE>(message.data(), 40), header), Status::Ok);
+    const std::string keyText(key.begin(), key.end()), text(plain.begin(), plain.end());
+    std::string expected;
+    for (const Layout& layout : layouts) {
+        Buffer base64, marked, opened;
+        ASSERT_EQ(Base64Encode(message.data(), static_cast<std::uint32_t>(message.size()), layout.line, base64), Status::Ok);
+        expected = "[ZQV]G\n" + layout.open + Text(base64) + layout.close + "[/ZQV]";
+        EXPECT_EQ(SealText(keyText, text, header, layout.options, marked), Status::Ok);
+        EXPECT_EQ(Text(marked), expected);
+        const Status status = OpenText(keyText, expected, opened);
+        EXPECT_EQ(Outcome(status, Bytes(opened.begin(), opened.end())), Outcome(Status::Ok, plain));
+    }
+    std::string changed = expected, ansi = expected;
+    changed[72] = changed[72] == 'A' ? 'B' : 'A';  // a chunk's byte or its tag, in any of these messages
+    ansi[START_MARKER_SIZE] = 'X';
+    struct Case { const std::string& text; Status legacy, sealed; };
+    const Case cases[] = {{expected, Status::Damaged, Status::Ok}, {changed, Status::Damaged, Status::Unauthentic},
+                          {ansi, Status::NoKey, Status::Damaged}};
+    for (const Case& c : cases) {
+        RijndaelKey legacyKey;
+        Buffer out;
+        EXPECT_EQ(Outcome(DecryptText(c.text.data(), c.text.size(), legacyKey, out, READ_ANSI | READ_UTF8), {}),
+                  Outcome(c.legacy, {}));
+        EXPECT_EQ(Outcome(OpenText(keyText, c.text, out), {}), Outcome(c.sealed, {}));
+    }
+}
+
 TEST(SealedVectors, EveryRow)
 {
     std::ifstream in(std::string(ZARNOCRYPT_VECTORS) + "/sealed.txt");
@@ -100,11 +144,23 @@ TEST(SealedVectors, EveryRow)
             const Bytes plain = Unhex(c);
             EXPECT_EQ(SealOrOpen(Unhex(a), std::stoul(b), Unhex(d), &plain), d);
             EXPECT_EQ(SealOrOpen(Unhex(a), std::stoul(b), Unhex(d)), c == "-" ? "" : c);
+            if (std::stoul(b) == SEALED_CHUNK_SIZE)
+                CheckTextForms(Unhex(a), plain, Unhex(d));
         } else {
             ASSERT_EQ(verb, "open");
             EXPECT_EQ(SealOrOpen(Unhex(a), std::stoul(b), Unhex(c)), d);
         }
     }
+}
+
+// More than one getrandom call gives: the parts must be put together.
+TEST(SealedVectors, RandomBytesFillTheWholeRequestAndDiffer)
+{
+    Bytes a((std::size_t{1} << 25) + 64), b(64);
+    ASSERT_EQ(RandomBytes(a), Status::Ok);
+    ASSERT_EQ(RandomBytes(b), Status::Ok);
+    EXPECT_NE(Bytes(a.end() - 64, a.end()), b);
+    EXPECT_NE(Bytes(a.end() - 64, a.end()), Bytes(64));
 }
 
 }  // namespace
