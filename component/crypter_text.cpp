@@ -40,8 +40,7 @@ HRESULT WideFromPlaintext(const Buffer& plaintext, TextType type, BSTR* out) noe
     const char* bytes = reinterpret_cast<const char*>(plaintext.data());
     if (type == TextType::Ansi)
         return WideFromNarrow(bytes, plaintext.size(), out);
-    const std::size_t length = std::string_view(bytes, plaintext.size()).find('\0');
-    const std::size_t size = length == std::string_view::npos ? plaintext.size() : length;
+    const std::size_t size = TextLength(plaintext);
     if (!IsValidUtf8(plaintext.data(), size))
         return ReportFailure(INVALID_UTF8);
     return WideFromNarrow(bytes, size, out, CP_UTF8);

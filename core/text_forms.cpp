@@ -1,5 +1,6 @@
 #include "text_forms.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -193,6 +194,11 @@ Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffe
     if (status == Status::Ok && type != nullptr)
         *type = found;
     return status;
+}
+
+std::size_t TextLength(const Buffer& plaintext) noexcept
+{
+    return static_cast<std::size_t>(std::find(plaintext.begin(), plaintext.end(), 0) - plaintext.begin());
 }
 
 std::string_view TrimWhiteSpace(std::string_view text) noexcept

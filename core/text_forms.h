@@ -56,6 +56,9 @@ Status EncryptText(const char* text, const RijndaelKey& key, std::uint32_t optio
 Status DecryptText(const char* text, std::size_t length, RijndaelKey& key, Buffer& plaintext,
                    unsigned readable = READ_ANSI, TextType* type = nullptr) noexcept;
 
+// A decrypted text's length: up to its first zero byte, as Decrypt returns it.
+std::size_t TextLength(const Buffer& plaintext) noexcept;
+
 // The text without the spaces, tabs, carriage returns and line feeds around it.
 std::string_view TrimWhiteSpace(std::string_view text) noexcept;
 

@@ -5,6 +5,7 @@
 
 #include "envelope.h"
 #include "messages.h"
+#include "text_forms.h"
 #include "utf8.h"
 
 namespace zarnocrypt::cli {
@@ -120,11 +121,6 @@ void AddLine(std::string& report, const std::string& name, const std::string& va
 {
     report.append(2 * static_cast<std::size_t>(indent), ' ');
     report += name + ": " + value + "\n";
-}
-
-std::size_t TextLength(const Buffer& plaintext) noexcept
-{
-    return static_cast<std::size_t>(std::find(plaintext.begin(), plaintext.end(), 0) - plaintext.begin());
 }
 
 Verdict DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,

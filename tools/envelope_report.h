@@ -19,9 +19,6 @@ enum class Verdict { Sound, Malformed, NotDecrypted };
 Verdict DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, RijndaelKey& key, std::string& report,
                       bool utf8Text = false);
 
-// A decrypted text's length: up to its first zero byte, as Decrypt returns it.
-std::size_t TextLength(const Buffer& plaintext) noexcept;
-
 void AddLine(std::string& report, const std::string& name, const std::string& value, int indent = 0);
 
 }  // namespace zarnocrypt::cli
