@@ -4,6 +4,17 @@
 #include <cstring>
 
 namespace zarnocrypt {
+
+Status ReadFull(ByteSource& source, std::uint8_t* into, std::size_t want, std::size_t& got) noexcept
+{
+    got = 0;
+    for (std::size_t piece = 1; got < want && piece != 0; got += piece) {
+        if (const Status status = source.Read(into + got, want - got, piece); status != Status::Ok)
+            return status;
+    }
+    return Status::Ok;
+}
+
 namespace {
 
 // The work buffer held plaintext: it is wiped however the call ends.

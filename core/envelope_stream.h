@@ -28,6 +28,9 @@ protected:
     ~ByteSink() = default;
 };
 
+// Reads from source until want bytes or its end; got tells how many.
+Status ReadFull(ByteSource& source, std::uint8_t* into, std::size_t want, std::size_t& got) noexcept;
+
 // Four of the largest blocks: the last two, which hold the magic, are
 // decrypted together after pieces of at least one block. Less is NoMemory.
 inline constexpr std::size_t ENVELOPE_STREAM_MIN_WORK = 128;

@@ -11,7 +11,9 @@
 
 #include "base64.h"
 #include "hkdf_sha256.h"
+#include "master_key_cache.h"
 #include "random_bytes.h"
+#include "sealed_message.h"
 #include "sealed_stream.h"
 #include "sealed_text.h"
 #include "text_forms.h"
@@ -161,6 +163,33 @@ TEST(SealedVectors, RandomBytesFillTheWholeRequestAndDiffer)
     ASSERT_EQ(RandomBytes(b), Status::Ok);
     EXPECT_NE(Bytes(a.end() - 64, a.end()), b);
     EXPECT_NE(Bytes(a.end() - 64, a.end()), Bytes(64));
+}
+
+// A writer keeps one salt per key text, so its messages cost one derivation
+// together and differ by their nonces; a reader of another key text gets none.
+TEST(SealedCache, AThousandMessagesOfOneWriterCostOneDerivation)
+{
+    const Bytes keyText = {'c', 'a', 'c', 'h', 'e'}, other = {'o', 't', 'h', 'e', 'r'}, plain(100, 'A');
+    const std::uint64_t before = MasterKeyDerivations();
+    std::vector<Bytes> messages;
+    for (int i = 0; i < 1000; ++i) {
+        Buffer message;
+        ASSERT_EQ(SealBytes(keyText, plain, message), Status::Ok);
+        messages.emplace_back(message.begin(), message.end());
+    }
+    for (const Bytes& message : messages) {
+        Buffer opened;
+        ASSERT_EQ(OpenBytes(keyText, message, opened), Status::Ok);
+        ASSERT_EQ(Bytes(opened.begin(), opened.end()), plain);
+        ASSERT_TRUE(StartsSealedMessage(message));
+        ASSERT_TRUE(std::equal(message.begin(), message.begin() + 24, messages[0].begin()));  // magic to salt
+    }
+    EXPECT_EQ(MasterKeyDerivations() - before, 1U);
+    std::sort(messages.begin(), messages.end());
+    EXPECT_EQ(std::adjacent_find(messages.begin(), messages.end()), messages.end());
+    Buffer opened;
+    EXPECT_EQ(OpenBytes(other, messages[0], opened), Status::Unauthentic);
+    EXPECT_EQ(MasterKeyDerivations() - before, 2U);
 }
 
 }  // namespace

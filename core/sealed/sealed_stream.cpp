@@ -14,17 +14,6 @@ namespace {
 constexpr char MESSAGE_KEY_INFO[] = "zarnocrypt sealed v1";
 constexpr std::size_t GCM_NONCE_SIZE = 12;
 
-// Fills into from source until want bytes or the end; got tells how many.
-Status ReadFull(ByteSource& source, std::uint8_t* into, std::size_t want, std::size_t& got) noexcept
-{
-    got = 0;
-    for (std::size_t piece = 1; got < want && piece != 0; got += piece) {
-        if (const Status status = source.Read(into + got, want - got, piece); status != Status::Ok)
-            return status;
-    }
-    return Status::Ok;
-}
-
 // One AES-256-GCM handle keyed with the message key, for every chunk of one message.
 class ChunkCipher {
 public:
