@@ -80,6 +80,18 @@ Status Stream(bool sealing, std::span<const std::uint8_t> keyTextUtf8, const Sea
 
 }  // namespace
 
+Status SealedChunkCount(std::uint64_t size, std::uint64_t& chunks) noexcept
+{
+    constexpr std::uint64_t sealedChunk = SEALED_CHUNK_SIZE + SEALED_TAG_SIZE;
+    if (size < SEALED_HEADER_SIZE + SEALED_TAG_SIZE)
+        return Status::BadHeader;
+    const std::uint64_t payload = size - SEALED_HEADER_SIZE;
+    if (payload % sealedChunk != 0 && payload % sealedChunk < SEALED_TAG_SIZE)
+        return Status::Size;
+    chunks = (payload - 1) / sealedChunk + 1;
+    return Status::Ok;
+}
+
 Status PrefixedSource::Read(std::uint8_t* into, std::size_t want, std::size_t& got) noexcept
 {
     if (prefix_.empty())

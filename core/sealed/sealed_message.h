@@ -17,6 +17,11 @@ namespace zarnocrypt {
 // accepted size has: this is how readers of both formats tell them apart.
 bool StartsSealedMessage(std::span<const std::uint8_t> bytes) noexcept;
 
+// The number of chunks of a sealed message of size bytes, the header
+// included. BadHeader when it is shorter than a header and one empty chunk,
+// Size when no message has that size (the last chunk cut inside its tag).
+Status SealedChunkCount(std::uint64_t size, std::uint64_t& chunks) noexcept;
+
 // The first bytes of a source, read to tell the formats apart, and then the
 // rest of it: what a reader of either format passes on.
 class PrefixedSource final : public ByteSource {

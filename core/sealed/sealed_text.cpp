@@ -41,4 +41,18 @@ Status OpenText(std::string_view keyTextUtf8, std::string_view marked, Buffer& p
     return OpenBytes(BytesOf(keyTextUtf8), message, plaintext);
 }
 
+Status ReadSealedText(std::string_view text, SealedHeader& header, std::uint64_t& chunks) noexcept
+{
+    TextType type = TextType::Sealed;
+    Buffer message;
+    if (const Status status = UnmarkBytes(text.data(), text.size(), READ_SEALED, type, message); status != Status::Ok)
+        return status;
+    if (message.size() < SEALED_HEADER_SIZE)
+        return Status::BadHeader;
+    const std::span<const std::uint8_t, SEALED_HEADER_SIZE> headerBytes(message.data(), SEALED_HEADER_SIZE);
+    if (const Status status = LoadSealedHeader(headerBytes, header); status != Status::Ok)
+        return status;
+    return SealedChunkCount(message.size(), chunks);
+}
+
 }  // namespace zarnocrypt

@@ -27,4 +27,9 @@ Status SealText(std::string_view keyTextUtf8, std::string_view text, std::uint32
 // Damaged (another type letter too).
 Status OpenText(std::string_view keyTextUtf8, std::string_view marked, Buffer& plaintext) noexcept;
 
+// What a sealed text holds, read without a key: its header and chunk count.
+// NotMarked, Damaged (another type letter too), NoMemory, then as
+// LoadSealedHeader and SealedChunkCount.
+Status ReadSealedText(std::string_view text, SealedHeader& header, std::uint64_t& chunks) noexcept;
+
 }  // namespace zarnocrypt
