@@ -16,6 +16,17 @@ std::string CipherCase(const char* operation, int nk, std::size_t bytes, const c
 std::string McryptCase(const char* operation, int nk, std::size_t bytes);
 std::string MemcpyCase(std::size_t bytes);
 
+// The sealed format (sealed_cases.cpp): one Argon2id derivation with the
+// writer's parameters, a short text sealed and opened with the key cached,
+// and whole sealed messages of 1 MiB ("sealed-encrypt/1MiB").
+void RegisterSealedCases();
+inline constexpr char SEALED_DERIVATION_CASE[] = "sealed-derivation/t3-m15-p1";
+inline constexpr char SEALED_TEXT_CASE[] = "sealed-text-encrypt-decrypt-cached/abc";
+inline std::string SealedCase(const char* operation)
+{
+    return std::string("sealed-") + operation + "/1MiB";
+}
+
 inline constexpr std::size_t KIB = 1024;
 inline constexpr std::size_t MIB = 1024 * KIB;
 

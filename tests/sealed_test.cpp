@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "base64.h"
+#include "either_format.h"
 #include "hkdf_sha256.h"
+#include "key_text.h"
 #include "master_key_cache.h"
 #include "random_bytes.h"
 #include "sealed_message.h"
@@ -41,6 +43,8 @@ std::string Outcome(Status status, const Bytes& bytes)
     case Status::BadHeader: return "BadHeader";
     case Status::NoKey: return "NoKey";
     case Status::Unauthentic: return "Unauthentic";
+    case Status::Damaged: return "Damaged";
+    case Status::Size: return "Size";
     default: return "Status " + std::to_string(static_cast<int>(status));
     }
 }
@@ -163,6 +167,57 @@ TEST(SealedVectors, RandomBytesFillTheWholeRequestAndDiffer)
     ASSERT_EQ(RandomBytes(b), Status::Ok);
     EXPECT_NE(Bytes(a.end() - 64, a.end()), b);
     EXPECT_NE(Bytes(a.end() - 64, a.end()), Bytes(64));
+}
+
+// Readers of both formats tell them apart by the type letter or the magic,
+// and a sealed message's size alone gives its chunk count.
+TEST(SealedReaders, TellTheFormatsApart)
+{
+    const std::string keyText = "either";
+    const Bytes key(keyText.begin(), keyText.end()), plain = {'h', 'i'};
+    RijndaelKey legacy;
+    ASSERT_EQ(LoadKeyText(legacy, keyText.data(), keyText.size()), Status::Ok);
+    Buffer envelope, sealed, legacyText, sealedText, out;
+    ASSERT_EQ(EncryptEnvelope(legacy, plain.data(), plain.size(), envelope), Status::Ok);
+    ASSERT_EQ(SealBytes(key, plain, sealed), Status::Ok);
+    ASSERT_EQ(EncryptText("hi", legacy, 0, SingleByteCodePage(), legacyText), Status::Ok);
+    ASSERT_EQ(SealText(keyText, "hi", 0, sealedText), Status::Ok);
+    Bytes flipped(sealed.begin(), sealed.end());
+    flipped.back() ^= 1;
+    const auto text = [](const Buffer& b) { return std::string_view(reinterpret_cast<const char*>(b.data()), b.size()); };
+    const unsigned all = READ_ANSI | READ_UTF8 | READ_SEALED;
+    struct Row { std::string_view text; unsigned readable; std::string expected; };
+    for (const Row& row : {Row{text(legacyText), all, "686900"}, Row{text(sealedText), all, "6869"},
+                           Row{text(sealedText), READ_ANSI | READ_UTF8, "Damaged"}}) {
+        TextType type = TextType::Ansi;
+        const Status status = DecryptAnyText(row.text, legacy, keyText, row.readable, out, type);
+        EXPECT_EQ(Outcome(status, Bytes(out.begin(), out.begin() + (status == Status::Ok ? out.size() : 0))),
+                  row.expected);
+    }
+    for (const auto& [message, expected] : {std::pair{Bytes(envelope.begin(), envelope.end()), "6869"},
+                                            std::pair{Bytes(sealed.begin(), sealed.end()), "6869"},
+                                            std::pair{flipped, "Unauthentic"}, std::pair{Bytes{'Z', 'Q'}, "BadHeader"}}) {
+        Buffer whole;
+        const Status status = DecryptAnyBytes(message, legacy, key, whole);
+        EXPECT_EQ(Outcome(status, Bytes(whole.begin(), whole.begin() + (status == Status::Ok ? whole.size() : 0))),
+                  expected);
+        Source source(message);
+        Sink sink;
+        std::array<std::uint8_t, ENVELOPE_STREAM_MIN_WORK> work{};
+        EXPECT_EQ(Outcome(DecryptAnyStream(legacy, key, source, sink, work), sink.data), expected);
+    }
+    constexpr std::uint64_t chunk = SEALED_CHUNK_SIZE + SEALED_TAG_SIZE;
+    for (const auto& [size, expected] : {std::pair{std::uint64_t{55}, "BadHeader"}, {56, "1"}, {40 + chunk, "1"},
+                                         {41 + chunk, "Size"}, {56 + chunk, "2"}, {40 + 3 * chunk, "3"}}) {
+        std::uint64_t chunks = 0;
+        const Status status = SealedChunkCount(size, chunks);
+        EXPECT_EQ(status == Status::Ok ? std::to_string(chunks) : Outcome(status, {}), expected) << size;
+    }
+    SealedHeader header;
+    std::uint64_t chunks = 0;
+    EXPECT_EQ(ReadSealedText(text(sealedText), header, chunks), Status::Ok);
+    EXPECT_EQ(chunks, 1U);
+    EXPECT_TRUE(std::equal(header.salt.begin(), header.salt.end(), sealed.begin() + 8));
 }
 
 // A writer keeps one salt per key text, so its messages cost one derivation
