@@ -10,7 +10,9 @@
 
 #include "buffer.h"
 #include "crypter_errors.h"
+#include "either_format.h"
 #include "envelope.h"
+#include "sealed_message.h"
 
 namespace zarnocrypt {
 namespace {
@@ -132,40 +134,54 @@ HRESULT ReportCryptFailure(CryptDirection direction) noexcept
     return ReportFailure(direction == CryptDirection::Encrypt ? ENCRYPT_FAILED : DECRYPT_FAILED);
 }
 
-HRESULT EncryptInto(const RijndaelKey& key, const std::uint8_t* data, std::size_t length, VARTYPE element,
+// A message made or read whole in a buffer, as the result array.
+HRESULT StoreOutcome(Status status, const Buffer& bytes, CryptDirection direction, VARTYPE element,
+                     VARIANT* output) noexcept
+{
+    switch (status) {
+    case Status::Ok:
+        return StoreOutputBytes(bytes.data(), bytes.size(), element, output);
+    case Status::NoMemory:
+        return E_OUTOFMEMORY;
+    default:
+        return ReportCryptFailure(direction);
+    }
+}
+
+HRESULT EncryptInto(const MessageKeys& keys, const std::uint8_t* data, std::size_t length, VARTYPE element,
                     VARIANT* output) noexcept
 {
+    if (keys.sealed) {
+        Buffer message;
+        const Status status = SealBytes(keys.keyText, {data, length}, message);
+        return StoreOutcome(status, message, CryptDirection::Encrypt, element, output);
+    }
     // The envelope is written straight into the result array: one copy of the data.
     std::size_t size = 0;
-    if (EnvelopeSize(key, length, size) != Status::Ok)
+    if (EnvelopeSize(keys.cipher, length, size) != Status::Ok)
         return ReportCryptFailure(CryptDirection::Encrypt);
     OutputArray array(size, element);
     if (!array)
         return E_OUTOFMEMORY;
-    if (EncryptEnvelopeInto(key, data, length, array.data(), size) != Status::Ok)
+    if (EncryptEnvelopeInto(keys.cipher, data, length, array.data(), size) != Status::Ok)
         return ReportCryptFailure(CryptDirection::Encrypt);
     return array.StoreInto(output);
 }
 
-HRESULT DecryptInto(RijndaelKey& key, const std::uint8_t* data, std::size_t size, VARTYPE element,
+HRESULT DecryptInto(const MessageKeys& keys, const std::uint8_t* data, std::size_t size, VARTYPE element,
                     VARIANT* output) noexcept
 {
     Buffer plaintext;
-    switch (DecryptEnvelope(key, data, size, plaintext)) {
-    case Status::Ok:
-        return StoreOutputBytes(plaintext.data(), plaintext.size(), element, output);
-    case Status::NoMemory:
-        return E_OUTOFMEMORY;
-    default:
-        return ReportCryptFailure(CryptDirection::Decrypt);
-    }
+    const Status status = keys.sealed ? DecryptAnyBytes({data, size}, keys.cipher, keys.keyText, plaintext)
+                                      : DecryptEnvelope(keys.cipher, data, size, plaintext);
+    return StoreOutcome(status, plaintext, CryptDirection::Decrypt, element, output);
 }
 
-HRESULT CryptInto(RijndaelKey& key, CryptDirection direction, const std::uint8_t* data, std::size_t size,
+HRESULT CryptInto(const MessageKeys& keys, CryptDirection direction, const std::uint8_t* data, std::size_t size,
                   VARTYPE element, VARIANT* output) noexcept
 {
-    return direction == CryptDirection::Encrypt ? EncryptInto(key, data, size, element, output)
-                                                : DecryptInto(key, data, size, element, output);
+    return direction == CryptDirection::Encrypt ? EncryptInto(keys, data, size, element, output)
+                                                : DecryptInto(keys, data, size, element, output);
 }
 
 // The array that EncryptBytes and DecryptBytes take: of bytes (VT_UI1 or
@@ -226,13 +242,13 @@ HRESULT CryptByteArray(RijndaelKey& key, CryptDirection direction, const VARIANT
         break;
     }
 
-    return CryptInto(key, direction, bytes.data(), bytes.size(), VT_I1, output);
+    return CryptInto({key}, direction, bytes.data(), bytes.size(), VT_I1, output);
 }
 
-HRESULT CryptBytesVariant(RijndaelKey& key, CryptDirection direction, const VARIANT& data,
+HRESULT CryptBytesVariant(const MessageKeys& keys, CryptDirection direction, const VARIANT& data,
                           VARIANT* result) noexcept
 {
-    if (!key.HasKeyBytes())
+    if (!keys.cipher.HasKeyBytes())
         return ReportFailure(KEY_HAS_NOT_BEEN_SET);
 
     VARTYPE element = VT_EMPTY;
@@ -248,7 +264,7 @@ HRESULT CryptBytesVariant(RijndaelKey& key, CryptDirection direction, const VARI
     if (!elements.Access(array, static_cast<std::int32_t>(count)))
         return ReportFailure(NOT_BYTES);
     if (element != VT_VARIANT)
-        return CryptInto(key, direction, elements.data(), count, VT_UI1, result);
+        return CryptInto(keys, direction, elements.data(), count, VT_UI1, result);
 
     Buffer bytes = Buffer::AllocateForOverwrite(count);
     if (!bytes)
@@ -257,7 +273,7 @@ HRESULT CryptBytesVariant(RijndaelKey& key, CryptDirection direction, const VARI
         if (!ElementByte(elements.variants()[i], bytes.data()[i]))
             return ReportFailure(NOT_BYTES);
     }
-    return CryptInto(key, direction, bytes.data(), count, VT_UI1, result);
+    return CryptInto(keys, direction, bytes.data(), count, VT_UI1, result);
 }
 
 }  // namespace zarnocrypt

@@ -6,7 +6,9 @@
 
 #include "buffer.h"
 #include "crypter_errors.h"
+#include "either_format.h"
 #include "envelope_stream.h"
+#include "sealed_message.h"
 
 namespace zarnocrypt {
 namespace {
@@ -215,12 +217,22 @@ HRESULT ReportContentFailure(CryptDirection direction, Status status, const File
     return ReportFailure(direction == CryptDirection::Encrypt ? ENCRYPT_FAILED : DECRYPT_FAILED);
 }
 
+Status CryptStream(const MessageKeys& keys, CryptDirection direction, std::uint64_t length, ByteSource& reader,
+                   ByteSink& writer, std::span<std::uint8_t> work) noexcept
+{
+    if (direction == CryptDirection::Encrypt)
+        return keys.sealed ? SealStream(keys.keyText, reader, writer)
+                           : EncryptEnvelopeStream(keys.cipher, length, reader, writer, work);
+    return keys.sealed ? DecryptAnyStream(keys.cipher, keys.keyText, reader, writer, work, length)
+                       : DecryptEnvelopeStream(keys.cipher, reader, writer, work, length);
+}
+
 }  // namespace
 
-HRESULT CryptFile(RijndaelKey& key, CryptDirection direction, const wchar_t* source, const wchar_t* destination,
+HRESULT CryptFile(const MessageKeys& keys, CryptDirection direction, const wchar_t* source, const wchar_t* destination,
                   std::size_t chunkSize) noexcept
 {
-    if (!key.HasKeyBytes())
+    if (!keys.cipher.HasKeyBytes())
         return ReportFailure(KEY_HAS_NOT_BEEN_SET);
     if (IsEmpty(source))
         return ReportError(E_CRYPTER_FILE, L"No source file name given.");
@@ -242,9 +254,7 @@ HRESULT CryptFile(RijndaelKey& key, CryptDirection direction, const wchar_t* sou
     ReplacingSink writer(destination);
     const std::uint64_t length = static_cast<std::uint64_t>(size.QuadPart);
     const std::span<std::uint8_t> buffer(work.data(), work.size());
-    const Status status = direction == CryptDirection::Encrypt
-                              ? EncryptEnvelopeStream(key, length, reader, writer, buffer)
-                              : DecryptEnvelopeStream(key, reader, writer, buffer, length);
+    const Status status = CryptStream(keys, direction, length, reader, writer, buffer);
     // Closed before the replacement, which may be of this very file.
     input.Close();
     if (status != Status::Ok)

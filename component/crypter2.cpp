@@ -5,24 +5,31 @@
 #include "crypt_file.h"
 #include "crypter_errors.h"
 #include "crypter_object.h"
+#include "sealed_text.h"
 #include "text_forms.h"
 
 namespace zarnocrypt {
-
 
 HRESULT Crypter::CryptData(CryptDirection direction, const VARIANT& data, VARIANT* result) noexcept
 {
     if (result == nullptr)
         return E_POINTER;
-    return CryptBytesVariant(key_, direction, data, result);
+    NarrowText keyText;
+    if (const HRESULT failure = SealedKeyText(keyText); FAILED(failure))
+        return failure;
+    return CryptBytesVariant(Keys(keyText), direction, data, result);
 }
 
 HRESULT Crypter::CryptFileAt(CryptDirection direction, BSTR source, BSTR destination) noexcept
 {
-    return CryptFile(key_, direction, source, destination);
+    NarrowText keyText;
+    if (const HRESULT failure = SealedKeyText(keyText); FAILED(failure))
+        return failure;
+    return CryptFile(Keys(keyText), direction, source, destination);
 }
 
-// Needs no key: the markers, the type letter and a well-formed envelope header.
+// Needs no key: the markers, the type letter and a well-formed envelope or
+// sealed header.
 HRESULT Crypter::IsEncrypted(BSTR text, VARIANT_BOOL* result) noexcept
 {
     if (result == nullptr)
@@ -36,7 +43,12 @@ HRESULT Crypter::IsEncrypted(BSTR text, VARIANT_BOOL* result) noexcept
         TrimWhiteSpace({reinterpret_cast<const char*>(narrow.text.data()), narrow.text.size()});
     TextType type = TextType::Ansi;
     EnvelopeHeader header;
-    const Status status = ReadMarkedText(trimmed, type, header);
+    Status status = ReadMarkedText(trimmed, type, header);
+    if (status != Status::Ok && status != Status::NoMemory) {
+        SealedHeader sealed;
+        std::uint64_t chunks = 0;
+        status = ReadSealedText(trimmed, sealed, chunks);
+    }
     if (status == Status::NoMemory)
         return E_OUTOFMEMORY;
     *result = status == Status::Ok ? VARIANT_TRUE : VARIANT_FALSE;

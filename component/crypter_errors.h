@@ -22,6 +22,7 @@ inline constexpr HRESULT E_CRYPTER_TEXT_ENCODING = static_cast<HRESULT>(0x800401
 inline constexpr HRESULT E_CRYPTER_INVALID_UTF8 = static_cast<HRESULT>(0x8004019E);
 // A file that cannot be read, written or replaced; the message names the path.
 inline constexpr HRESULT E_CRYPTER_FILE = static_cast<HRESULT>(0x8004019F);
+inline constexpr HRESULT E_CRYPTER_FORMAT = static_cast<HRESULT>(0x800401A0);
 
 inline constexpr wchar_t CRYPTER_PROGID[] = L"Zarnocrypt.Crypter";
 
@@ -41,6 +42,7 @@ inline constexpr CrypterFailure UNREPRESENTABLE{E_CRYPTER_UNREPRESENTABLE, MSG_U
 inline constexpr CrypterFailure NOT_BYTES{E_CRYPTER_NOT_BYTES, MSG_NOT_BYTES};
 inline constexpr CrypterFailure TEXT_ENCODING{E_CRYPTER_TEXT_ENCODING, MSG_TEXT_ENCODING};
 inline constexpr CrypterFailure INVALID_UTF8{E_CRYPTER_INVALID_UTF8, MSG_INVALID_UTF8};
+inline constexpr CrypterFailure FORMAT{E_CRYPTER_FORMAT, MSG_FORMAT};
 
 // Publishes the failure's message as the thread's error record and returns
 // its code. The messages are ASCII, so widening is a plain copy.
@@ -57,9 +59,9 @@ inline HRESULT ReportFailure(const CrypterFailure& failure) noexcept
 // caller never reads an earlier call's message as this one's.
 inline HRESULT WithoutStaleError(HRESULT result) noexcept
 {
-    // The interface's own codes, from 0x80040065 to E_CRYPTER_FILE, all publish one.
+    // The interface's own codes, from 0x80040065 to E_CRYPTER_FORMAT, all publish one.
     const bool published = result == E_CRYPTER_CODE_DAMAGED ||
-                           (result >= E_CRYPTER_KEY_NOT_SET && result <= E_CRYPTER_FILE);
+                           (result >= E_CRYPTER_KEY_NOT_SET && result <= E_CRYPTER_FORMAT);
     if (FAILED(result) && !published)
         SetErrorInfo(0, nullptr);
     return result;

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "Zarnocrypt_h.h"
 #include "buffer.h"
@@ -49,6 +50,9 @@ public:
     HRESULT CryptFileAt(CryptDirection direction, BSTR source, BSTR destination) noexcept;
     HRESULT IsEncrypted(BSTR text, VARIANT_BOOL* result) noexcept;
     HRESULT GetCipherPath(BSTR* path) noexcept;
+    // (crypter_sealed.cpp)
+    HRESULT GetFormat(BSTR* format) noexcept;
+    HRESULT PutFormat(BSTR format) noexcept;
 
 private:
     // An interface embedded in the object: its IUnknown methods are the object's.
@@ -102,6 +106,8 @@ private:
         HRESULT STDMETHODCALLTYPE DecryptFile(BSTR Source, BSTR Destination) noexcept override;
         HRESULT STDMETHODCALLTYPE IsEncrypted(BSTR Text, VARIANT_BOOL* Result) noexcept override;
         HRESULT STDMETHODCALLTYPE get_CipherPath(BSTR* Path) noexcept override;
+        HRESULT STDMETHODCALLTYPE get_Format(BSTR* Value) noexcept override;
+        HRESULT STDMETHODCALLTYPE put_Format(BSTR Value) noexcept override;
     };
 
     class ErrorInfoSupport final : public Embedded<ISupportErrorInfo> {
@@ -126,17 +132,26 @@ private:
     // Apartment-threaded: only the creating apartment's thread calls, so a plain count.
     ULONG references_ = 1;
     enum class TextEncoding { Ansi, Utf8 };
+    enum class MessageFormat { Legacy, Sealed };
 
     // The narrow text of a string in the current encoding: in ANSI as
     // ICrypter always did unless strict, exact otherwise.
     NarrowText Narrow(const wchar_t* wide) const noexcept;
     HRESULT LoadKey(const wchar_t* keyText) noexcept;
 
+    // Sealed messages (crypter_sealed.cpp). The key text as they take it:
+    // exact UTF-8, whole; empty without a key.
+    HRESULT SealedKeyText(NarrowText& keyText) const noexcept;
+    HRESULT SealString(BSTR input, BSTR* out, std::uint32_t options) noexcept;
+    bool Opens(std::string_view marked, std::string_view keyText) noexcept;
+    MessageKeys Keys(const NarrowText& keyText) noexcept;
+
     RijndaelKey key_;  // its buffers wipe the key bytes and schedule on release
     // The key text as given (UTF-16), kept while the key lives so that a new
     // TextEncoding derives the key again; wiped with it.
     Buffer keyText_;
     TextEncoding encoding_ = TextEncoding::Ansi;
+    MessageFormat format_ = MessageFormat::Legacy;
     bool strict_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "ansi_code_page.h"
 #include "crypter_errors.h"
 #include "crypter_object.h"
+#include "either_format.h"
 #include "key_text.h"
 #include "text_forms.h"
 #include "utf8.h"
@@ -35,33 +36,24 @@ HRESULT ConversionFailure(HRESULT status) noexcept
 
 // The decrypted bytes up to their first zero as a string: type "X" in the
 // ANSI code page as always, type "U" only when it is well-formed UTF-8.
+// Type "G" holds the string's UTF-8 bytes whole, zero bytes included.
 HRESULT WideFromPlaintext(const Buffer& plaintext, TextType type, BSTR* out) noexcept
 {
     const char* bytes = reinterpret_cast<const char*>(plaintext.data());
     if (type == TextType::Ansi)
         return WideFromNarrow(bytes, plaintext.size(), out);
-    const std::size_t size = TextLength(plaintext);
+    const bool whole = type == TextType::Sealed;
+    const std::size_t size = whole ? plaintext.size() : TextLength(plaintext);
     if (!IsValidUtf8(plaintext.data(), size))
         return ReportFailure(INVALID_UTF8);
-    return WideFromNarrow(bytes, size, out, CP_UTF8);
+    return whole ? WideFromUtf8(bytes, size, out) : WideFromNarrow(bytes, size, out, CP_UTF8);
 }
 
-// "ANSI" or "UTF-8" in any case; ASCII only, so no locale can fold it otherwise.
+// "ANSI" or "UTF-8" in any case.
 bool ParseEncodingName(const wchar_t* name, bool& utf8) noexcept
 {
-    auto equalsIgnoringCase = [name](const wchar_t* expected) noexcept {
-        std::size_t i = 0;
-        for (; expected[i] != L'\0'; ++i) {
-            const wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? name[i] - (L'a' - L'A') : name[i];
-            if (c != expected[i])
-                return false;
-        }
-        return name[i] == L'\0';
-    };
-    if (name == nullptr)
-        return false;
-    utf8 = equalsIgnoringCase(L"UTF-8");
-    return utf8 || equalsIgnoringCase(L"ANSI");
+    utf8 = EqualsIgnoringCase(name, L"UTF-8");
+    return utf8 || EqualsIgnoringCase(name, L"ANSI");
 }
 
 }  // namespace
@@ -83,6 +75,8 @@ HRESULT Crypter::EncryptString(BSTR strInput, BSTR* pOut, std::uint32_t options)
         return ReportFailure(KEY_HAS_NOT_BEEN_SET);
     if (strInput == nullptr)
         return S_OK;
+    if (format_ == MessageFormat::Sealed)
+        return SealString(strInput, pOut, options);
 
     const NarrowText narrow = Narrow(strInput);
     if (FAILED(narrow.status))
@@ -119,10 +113,16 @@ HRESULT Crypter::Decrypt(BSTR strInput, BSTR* pOut) noexcept
     std::string_view text(TextOf(narrow), narrow.text.size());
     if (strict_)
         text = TrimWhiteSpace(text);
-    const unsigned readable = encoding_ == TextEncoding::Utf8 ? READ_ANSI | READ_UTF8 : READ_ANSI;
+    NarrowText keyText;
+    if (const HRESULT failure = SealedKeyText(keyText); FAILED(failure))
+        return failure;
+    unsigned readable = encoding_ == TextEncoding::Utf8 ? READ_ANSI | READ_UTF8 : READ_ANSI;
+    if (format_ == MessageFormat::Sealed)
+        readable |= READ_SEALED;
+    const std::string_view keyBytes(TextOf(keyText), keyText.text.size());
     TextType type = TextType::Ansi;
     Buffer plaintext;
-    switch (DecryptText(text.data(), text.size(), key_, plaintext, readable, &type)) {
+    switch (DecryptAnyText(text, key_, keyBytes, readable, plaintext, type)) {
     case Status::Ok:
         return WideFromPlaintext(plaintext, type, pOut);
     case Status::NotMarked:

@@ -44,17 +44,13 @@ struct Conversion {
     }
 };
 
-}  // namespace
-
-NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage, bool exact) noexcept
+NarrowText ConvertToNarrow(const wchar_t* wide, std::size_t length, const Conversion& conversion) noexcept
 {
     if (wide == nullptr)
         return {S_OK, Buffer()};
-    const std::size_t length = std::wcslen(wide);
     if (length > INT_MAX)
         return {E_OUTOFMEMORY, Buffer()};
     const int wideLength = static_cast<int>(length);
-    const Conversion conversion{codePage, exact};
     bool inexact = false;
     int needed = 0;
     if (wideLength > 0) {
@@ -75,12 +71,9 @@ NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage, bool exact) noexce
     return {S_OK, std::move(text)};
 }
 
-HRESULT WideFromNarrow(const char* narrow, std::size_t size, BSTR* out, UINT codePage) noexcept
+HRESULT ConvertToWide(const char* narrow, std::size_t size, BSTR* out, UINT codePage) noexcept
 {
     *out = nullptr;
-    const void* zero = size > 0 ? std::memchr(narrow, 0, size) : nullptr;
-    if (zero != nullptr)
-        size = static_cast<std::size_t>(static_cast<const char*>(zero) - narrow);
     if (size > INT_MAX)
         return E_OUTOFMEMORY;
     const int narrowLength = static_cast<int>(size);
@@ -100,6 +93,44 @@ HRESULT WideFromNarrow(const char* narrow, std::size_t size, BSTR* out, UINT cod
     }
     *out = wide;
     return S_OK;
+}
+
+}  // namespace
+
+NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage, bool exact) noexcept
+{
+    return ConvertToNarrow(wide, wide != nullptr ? std::wcslen(wide) : 0, {codePage, exact});
+}
+
+NarrowText Utf8FromWide(const wchar_t* wide, std::size_t length) noexcept
+{
+    return ConvertToNarrow(wide, length, {CP_UTF8, true});
+}
+
+HRESULT WideFromNarrow(const char* narrow, std::size_t size, BSTR* out, UINT codePage) noexcept
+{
+    const void* zero = size > 0 ? std::memchr(narrow, 0, size) : nullptr;
+    if (zero != nullptr)
+        size = static_cast<std::size_t>(static_cast<const char*>(zero) - narrow);
+    return ConvertToWide(narrow, size, out, codePage);
+}
+
+bool EqualsIgnoringCase(const wchar_t* name, const wchar_t* expected) noexcept
+{
+    if (name == nullptr)
+        return false;
+    std::size_t i = 0;
+    for (; expected[i] != L'\0'; ++i) {
+        const wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? name[i] - (L'a' - L'A') : name[i];
+        if (c != expected[i])
+            return false;
+    }
+    return name[i] == L'\0';
+}
+
+HRESULT WideFromUtf8(const char* utf8, std::size_t size, BSTR* out) noexcept
+{
+    return ConvertToWide(utf8, size, out, CP_UTF8);
 }
 
 }  // namespace zarnocrypt

@@ -23,9 +23,20 @@ struct NarrowText {
 // multi-byte code pages such as UTF-8 are never cut short.
 NarrowText NarrowFromWide(const wchar_t* wide, UINT codePage = CP_ACP, bool exact = false) noexcept;
 
+// The length characters of wide, zero characters included; exact UTF-8, the
+// bytes of a sealed text.
+NarrowText Utf8FromWide(const wchar_t* wide, std::size_t length) noexcept;
+
 // A new automation string of the narrow bytes up to their first zero byte
 // (at most size bytes); *out stays null on failure.
 HRESULT WideFromNarrow(const char* narrow, std::size_t size, BSTR* out,
                        UINT codePage = CP_ACP) noexcept;
+
+// Whether name (null: no) is expected, which is in upper case, in any case
+// of ASCII letters: no locale can fold it otherwise.
+bool EqualsIgnoringCase(const wchar_t* name, const wchar_t* expected) noexcept;
+
+// A new automation string of all size bytes of well-formed UTF-8, zero bytes included.
+HRESULT WideFromUtf8(const char* utf8, std::size_t size, BSTR* out) noexcept;
 
 }  // namespace zarnocrypt

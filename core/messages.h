@@ -16,5 +16,6 @@ inline constexpr char MSG_UNREPRESENTABLE[] = "Text has a character that the ANS
 inline constexpr char MSG_NOT_BYTES[] = "Input must be an array of bytes.";
 inline constexpr char MSG_TEXT_ENCODING[] = "TextEncoding must be \"ANSI\" or \"UTF-8\".";
 inline constexpr char MSG_INVALID_UTF8[] = "Decrypted text is not valid UTF-8.";
+inline constexpr char MSG_FORMAT[] = "Format must be \"Legacy\" or \"Sealed\".";
 
 }  // namespace zarnocrypt

@@ -221,4 +221,9 @@ Status ReadMarkedText(std::string_view text, TextType& type, EnvelopeHeader& hea
     return header.expectedSize == envelope.size() ? Status::Ok : Status::Size;
 }
 
+bool IsMarkedUtf8(std::string_view text) noexcept
+{
+    return text.starts_with(START_MARKER) && FindEndMarker(text.data(), text.size()) + END_MARKER_SIZE == text.size();
+}
+
 }  // namespace zarnocrypt

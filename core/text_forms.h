@@ -78,6 +78,11 @@ Status MarkBytes(const std::uint8_t* bytes, std::size_t size, std::uint32_t opti
 // bytes; NoMemory. bytes and type hold the result only on Ok.
 Status UnmarkBytes(const char* text, std::size_t length, unsigned readable, TextType& type, Buffer& bytes) noexcept;
 
+// A text already marked, of any type: the start marker, and its first end
+// marker at its very end. By a plain byte search, which is exact for UTF-8
+// (no byte of a multibyte sequence is ASCII) and single-byte text.
+bool IsMarkedUtf8(std::string_view text) noexcept;
+
 // Where a text's first end marker after the first five bytes starts, by a
 // plain byte search; length when there is none. The text is marked when
 // this is exactly length minus the end marker's size.

@@ -60,6 +60,12 @@ const std::string NOT_UTF8_MARKED = "[ZQV]U\nAAAAAgYEAHAJOUSF56Phlz8tBlVim7V1zRb
 // "zażółć" in code page 1250, "съешь" in code page 1251
 const std::string PL_MARKED = "[ZQV]X\nAAAABwYEAHAuMhsIx14hphlDHRntU5ZHdz85G3R4NxE==[/ZQV]\n";
 const std::string RU_MARKED = "[ZQV]X\nAAAABgYEAHD3ykhjvALxq4z9UArSElQeQpobwjVN1UY==[/ZQV]\n";
+// "abc" sealed: a text, and the message in its body as bytes.
+const std::string SEALED_MARKED = "[ZQV]G\nWlFWMgEDDwHS0MPEinBk0805Be7OZD2MYgHjl/wJzx8EFOWKzeUVdj91lgRcZyHjaqP4yuyi/tMq"
+                                  "HXM==[/ZQV]\n";
+const std::string SEALED_HEX = "5a51563201030f01d2d0c3c48a7064d3cd3905eece643d8c6201e397fc09cf1f0414e58acde515763f75"
+                               "96045c6721e36aa3f8caeca2fed32a1d73";
+const std::string UNAUTHENTIC = " does not authenticate: it was changed, cut short, or sealed under another key";
 
 const Strings COMMANDS = {"encrypt", "html-encrypt", "multiline-encrypt", "decrypt", "encrypt-bytes", "decrypt-bytes",
                           "inspect", "keygen", "rekey"};
@@ -94,6 +100,7 @@ protected:
             {"msg", MARKED}, {"env", Bytes(ENVELOPE_HEX)}, {"key-2lf", "correct horse\n\n"},  // not a single line end
             {"other", "another key\n"}, {"empty", ""}, {"lf", "\n"}, {"nul-key", ZEROS}, {"plain", "abc"},
             {"twin", "zzzzrzxz twin"},  // another key with KEY's fingerprint
+            {"sealed", Bytes(SEALED_HEX)},
             {"max-key", std::string(64 * 1024, 'k')}, {"big-key", std::string(64 * 1024 + 1, 'k')}, {"zero", ZEROS},
         };
         for (const auto& [name, bytes] : files) File(name, bytes);
@@ -162,6 +169,7 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
         {{"multiline-encrypt"}, "abc", 0, "[ZQV]X\n\n" + BODY + "\n[/ZQV]\n"},
         {{"multiline-encrypt"}, LONG_TEXT, 0, LONG_MARKED},
         {{"html-encrypt"}, "[ZQV]X\n" + BODY + "[/ZQV]", 0, MARKED},  // already marked: copied
+        {{"encrypt", "--sealed", "--trim-newline"}, SEALED_MARKED, 0, SEALED_MARKED},
         // UTF-8 text: the same envelope, marked "U".
         {{"html-encrypt", "--utf8"}, "abc", 0, "[ZQV]U\n<!--" + BODY + "-->[/ZQV]\n"},
         {{"encrypt", "--utf8"}, UTF8_TEXT, 0, UTF8_MARKED}, {{"decrypt"}, UTF8_MARKED, 0, UTF8_TEXT},
@@ -192,6 +200,8 @@ TEST_F(CliTest, CommandsWriteTheirFormsFromEveryKeySourceAndPath)
         {{"encrypt-bytes", "plain"}, "", 0, Bytes(ENVELOPE_HEX)}, {{"encrypt-bytes"}, ZEROS, 0, ZEROS_ENVELOPE},
         {{"encrypt-bytes"}, "", 0, Bytes("0000000006040070b753d86fc8a771e3050621b5c958efbc39efcddb46997b52")},
         {{"decrypt-bytes", "env"}, "", 0, "abc"}, {{"decrypt-bytes"}, ZEROS_ENVELOPE, 0, ZEROS},
+        // Readers take sealed messages too.
+        {{"decrypt", "--strict"}, SEALED_MARKED, 0, "abc"}, {{"decrypt-bytes", "-o", "out", "sealed"}, "", 0, "abc"},
         // Output to the file "out", or to standard output for "-".
         {{"encrypt", "-o", "out"}, "abc", 0, MARKED}, {{"decrypt", "--output=out", "msg"}, "", 0, "abc"},
         {{"decrypt", "-o", "out"}, "x", 0, "x", "", nullptr}, {{"encrypt", "-o", "-"}, "abc", 0, MARKED},
@@ -226,6 +236,8 @@ TEST_F(CliTest, UsageErrorsNameTheFirstProblemAndNeverEchoAValue)
         usage({"decrypt", "--utf8"}, "option --utf8 does not apply to decrypt"),
         usage({"encrypt", "--utf8=yes"}, "option --utf8 takes no value"),
         usage({"encrypt", "--to-code-page", "1250x"}, "option --to-code-page needs a code page number from 1 to 65535"),
+        usage({"encrypt", "--sealed", "--to-code-page=1250"}, "options --sealed and --to-code-page exclude each other"),
+        usage({"rekey", "--to-sealed", "--new-key-file", "k", "box"}, "rekey needs --old-key-file"),
         usage({"decrypt", "-k", "-"}, bothStdin), usage({"decrypt", "--key-file=-", "--", "-"}, bothStdin),
     });
 }
@@ -263,6 +275,12 @@ TEST_F(CliTest, FailuresExitOneWithTheMessageAndNoOutput)
                                                          "exact equivalent in code page 1250 (at byte offset 2)"),
         fails({"decrypt", "--from-code-page", "1250"}, UTF8_MARKED,
               "the text is of type \"U\", UTF-8 already; --from-code-page converts texts of type \"X\""),
+        fails({"decrypt", "-k", "other"}, SEALED_MARKED, "standard input" + UNAUTHENTIC),
+        fails({"encrypt", "--sealed"}, "ab\xff", "standard input is not valid UTF-8; --sealed takes UTF-8 text"),
+        fails({"encrypt-bytes", "--sealed"}, "", "the key text is not valid UTF-8; sealed messages take a UTF-8 key "
+                                                 "text", "clé\xe9"),
+        fails({"decrypt-bytes"}, Bytes(SEALED_HEX.substr(0, 78)), "standard input is not a sealed message this "
+              "reader takes: its header is cut short, damaged or beyond the bounds of its parameters"),
         fails({"decrypt", "zero"}, "", "zero" + textOnly, nullptr),
         fails({"encrypt", "-k", "nul-key"}, "abc", "the key file (-k) holds a zero byte; a key text cannot contain one"),
         fails({"inspect", "-k", "hunter2", "msg"}, "", "cannot open the key file (-k): " + noSuchFile),
@@ -311,6 +329,11 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
     const std::string damaged = "damaged: Decrypt would report \"Encryption code damaged or type wrong\"\n";
     const std::string neither = "form: neither a marked text nor an envelope\n  reason: it holds zero bytes, and ";
     const std::string wouldFail = "  decrypt-bytes: would report \"Cannot decrypt data.\"\n";
+    const std::string sealedForm = "form: sealed message (encrypt-bytes --sealed)\n";
+    const std::string sealed = "sealed message: 59 bytes\n  format version: 1\n  Argon2id iterations: 3\n  Argon2id "
+                               "memory: 32768 KiB\n  Argon2id lanes: 1\n  salt: " + SEALED_HEX.substr(16, 32) + "\n  "
+                               "nonce: " + SEALED_HEX.substr(48, 32) + "\n  chunks: 1 of up to 65536 bytes\nkey: "
+                               "given\n  authenticates: ";
     Check({
         shows(marked(abc) + "\r\n", report, {"inspect", "--check"}),
         shows("[ZQV]X\n<!--" + abc + "-->[/ZQV]",
@@ -355,14 +378,22 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
         shows("", none + "shorter than the start marker\n"), shows("[/ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows("[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows("abcdef[/ZQV]x", none + "text follows the first end marker\n"),
-        shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\" or \"U\"; " + damaged),
-        shows("[ZQV]\x7f\nAAAA[/ZQV]", "form: " + form + "\ntype letter: byte 0x7f, not \"X\" or \"U\"; " + damaged),
+        shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\", \"U\" or \"G\"; " + damaged),
+        shows("[ZQV]\x7f\nAAAA[/ZQV]",
+              "form: " + form + "\ntype letter: byte 0x7f, not \"X\", \"U\" or \"G\"; " + damaged),
         shows("XXXXXX\nAAAA[/ZQV]",
               "form: " + form + "\nnote: the first five bytes are not \"[ZQV]\"; Decrypt does not look at them\n" +
                   ansi + "body: decodes to 3 bytes, fewer than the 8-byte header; " + damaged),
         shows(Bytes("0000000006040070"), neither + "an envelope has more than 8 bytes\n" + wouldFail),
         shows(Bytes("000000000506007000"),
               neither + "its bytes 4 and 5 are no block and key length (4, 6 or 8)\n" + wouldFail),
+        shows(SEALED_MARKED, "form: " + form + "\ntype: \"G\", sealed: UTF-8 text, authenticated; the component reads "
+                             "it with Format \"Sealed\" only\n" + sealed + "yes\n"),
+        Row{{"inspect", "--check", "-k", "other", "sealed"}, "", 1, sealedForm + sealed + "no: changed, cut short, or sealed under "
+            "another key\n", "sealed" + UNAUTHENTIC},
+        Row{{"inspect", "--check"}, Bytes("5a515632010b" + SEALED_HEX.substr(12)), 1, sealedForm + "sealed message: 59 "
+            "bytes\n  header: refused: cut short, another format version than 1, or Argon2id parameters beyond 10 "
+            "iterations, 262144 KiB or 4 lanes\n", "check failed: not a well-formed message"},
     });
 }
 
@@ -488,6 +519,40 @@ TEST_F(CliTest, KeygenMakesAPrivateKeyAndRekeyChangesOnlyMessagesItDecrypts)
     // Back to the old key: every file as it was, byte for byte.
     Check({{rekey("new", "key"), "", 3, listing, skipped, nullptr}});
     for (const auto& [name, bytes] : messages) EXPECT_EQ(Read(name), bytes) << name;
+
+    // Sealed under the same key text, then left alone; under a new key they stay sealed.
+    const Strings toSealed = {"rekey", "--to-sealed", "--old-key-file", "key", "box"};
+    Check({{toSealed, "", 3, listing, skipped, nullptr},
+           {toSealed, "", 3, With(listing, {{"re-keyed", "already sealed"}}), skipped, nullptr},
+           {rekey("key", "new"), "", 3, listing, skipped, nullptr},
+           {{"decrypt", "--strict", "-k", "new", "box/d"}, "", 0, UTF8_TEXT, "", nullptr},
+           {{"decrypt-bytes", "-k", "new", "box/e"}, "", 0, "abc", "", nullptr}});
+    EXPECT_TRUE(Read("box/c").starts_with("[ZQV]G\r\n\r\n") && Read("box/e").starts_with("ZQV2")) << Read("box/c");
+}
+
+// Sealed messages differ each time: made here, then changed as an attacker could.
+TEST_F(CliTest, SealedMessagesRoundTripAndRefuseEveryChange)
+{
+    const std::string text = Run({"multiline-encrypt", "--sealed", "--trim-newline"}, UTF8_TEXT + "\n", KEY).out;
+    std::string plain(3 * 65536 + 100, 0);  // four chunks, the last one short
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = char(i * 7 / 3);
+    const std::string message = Run({"encrypt-bytes", "--sealed"}, plain, KEY).out;
+    const std::string empty = Run({"encrypt-bytes", "--sealed"}, "", KEY).out;
+    constexpr std::size_t header = 40, chunk = 65536 + 16;
+    std::string changed = message, swapped = message;
+    changed[header + chunk + 5] ^= 1;
+    std::swap_ranges(swapped.begin() + header, swapped.begin() + header + chunk, swapped.begin() + header + chunk);
+    const Strings toFile = {"decrypt-bytes", "-o", "out"};
+    const std::string refused = "standard input" + UNAUTHENTIC;
+    Check({
+        {{"decrypt"}, text, 0, UTF8_TEXT}, {{"decrypt-bytes"}, message, 0, plain}, {{"decrypt-bytes"}, empty, 0, ""},
+        {toFile, changed, 1, "", refused}, {toFile, swapped, 1, "", refused},
+        {toFile, message.substr(0, header + 3 * chunk), 1, "", refused},  // the last chunk dropped
+        {toFile, empty.substr(0, header + 15), 1, "", refused},
+        // To standard output, chunks that authenticated were written (one is held back).
+        {{"decrypt-bytes"}, message.substr(0, message.size() - 1), 1, plain.substr(0, 2 * 65536),
+         refused + "; what was written is not the whole plaintext"},
+    });
 }
 
 }  // namespace

@@ -47,12 +47,14 @@ constexpr Option OPTIONS[] = {
     {"-q", "--quiet", Value::None, ALL, &Arguments::quiet, nullptr, nullptr},
     {"", "--utf8", Value::None, TEXT_ENCRYPTING, &Arguments::utf8, nullptr, nullptr},
     {"", "--trim-newline", Value::None, TEXT_ENCRYPTING, &Arguments::trimNewline, nullptr, nullptr},
+    {"", "--sealed", Value::None, TEXT_ENCRYPTING | Bit(Command::EncryptBytes), &Arguments::sealed, nullptr, nullptr},
     {"", "--to-code-page", Value::CodePage, TEXT_ENCRYPTING, nullptr, nullptr, &Arguments::toCodePage},
     {"", "--strict", Value::None, Bit(Command::Decrypt), &Arguments::strict, nullptr, nullptr},
     {"", "--from-code-page", Value::CodePage, Bit(Command::Decrypt), nullptr, nullptr, &Arguments::fromCodePage},
     {"", "--check", Value::None, Bit(Command::Inspect), &Arguments::check, nullptr, nullptr},
     {"", "--force", Value::None, Bit(Command::Keygen), &Arguments::force, nullptr, nullptr},
     {"-n", "--dry-run", Value::None, Bit(Command::Rekey), &Arguments::dryRun, nullptr, nullptr},
+    {"", "--to-sealed", Value::None, Bit(Command::Rekey), &Arguments::toSealed, nullptr, nullptr},
     {"", "--old-key-file", Value::Path, Bit(Command::Rekey), nullptr, &Arguments::oldKeyFile, nullptr},
     {"", "--new-key-file", Value::Path, Bit(Command::Rekey), nullptr, &Arguments::newKeyFile, nullptr},
 };
@@ -222,14 +224,17 @@ private:
             parsed_.error = "keygen needs -o FILE";
         else if (command == Command::Keygen && arguments.outputPath == "-")
             parsed_.error = "keygen writes a key file, never standard output";
-        else if (command == Command::Rekey && (!arguments.oldKeyFile || !arguments.newKeyFile))
-            parsed_.error = "rekey needs --old-key-file and --new-key-file";
+        else if (command == Command::Rekey && (!arguments.oldKeyFile || (!arguments.newKeyFile && !arguments.toSealed)))
+            parsed_.error = arguments.toSealed ? "rekey needs --old-key-file"
+                                               : "rekey needs --old-key-file and --new-key-file";
         else if (command == Command::Rekey && arguments.paths.empty())
             parsed_.error = "rekey needs at least one file or folder";
         else if (command == Command::Rekey && (arguments.oldKeyFile == "-" || arguments.newKeyFile == "-"))
             parsed_.error = "rekey reads its keys from files, not standard input";
         else if (arguments.utf8 && arguments.toCodePage)
             parsed_.error = "options --utf8 and --to-code-page exclude each other";
+        else if (arguments.sealed && arguments.toCodePage)
+            parsed_.error = "options --sealed and --to-code-page exclude each other";
         else if (arguments.keyFile == "-" && (!arguments.inputPath || arguments.inputPath == "-"))
             parsed_.error = "the key file and the input cannot both be standard input";
     }

@@ -20,15 +20,17 @@ struct Arguments {
     bool quiet = false;         // no progress line
     bool utf8 = false;          // encrypting text commands: the input is UTF-8, marked as such
     bool trimNewline = false;   // encrypting text commands: one final LF or CRLF is not part of the text
+    bool sealed = false;        // encrypting commands: write sealed messages
     bool strict = false;        // decrypt: unmarked input fails
     bool check = false;         // inspect: exit 1 unless a well-formed message (that decrypts, with a key)
     bool force = false;         // keygen: an existing file may be replaced
     bool dryRun = false;        // rekey: report only
+    bool toSealed = false;      // rekey: legacy messages become sealed ones
     std::optional<unsigned> toCodePage;    // encrypting text commands: UTF-8 input into this code page
     std::optional<unsigned> fromCodePage;  // decrypt: plaintext of type "X" from this code page to UTF-8
     std::optional<std::string> keyFile;
     std::optional<std::string> oldKeyFile;  // rekey
-    std::optional<std::string> newKeyFile;  // rekey
+    std::optional<std::string> newKeyFile;  // rekey; with toSealed it may be absent: the old key stays
     std::optional<std::string> outputPath;  // absent or "-": standard output
     std::optional<std::string> inputPath;   // absent or "-": standard input
     std::vector<std::string> paths;         // rekey: files and folders

@@ -22,7 +22,10 @@ constexpr CommandHelp COMMAND_HELP[] = {
      "\"U\" says that they are UTF-8 (the component reads them with TextEncoding\n"
      "\"UTF-8\"), and an input that is not valid UTF-8 is refused. With\n"
      "--to-code-page N the UTF-8 input becomes code page N first and is marked\n"
-     "\"X\"; a character that N cannot represent exactly is refused.\n"},
+     "\"X\"; a character that N cannot represent exactly is refused. With --sealed\n"
+     "the text becomes a sealed message, marked \"G\": authenticated, salted and\n"
+     "keyed by Argon2id from the whole key text. Its input is taken whole, zero\n"
+     "bytes too, and must be valid UTF-8, as must the key text.\n"},
     {Command::HtmlEncrypt, "[-k KEYFILE] [-o OUT] [FILE]", "Base64 inside an HTML comment",
      "Like encrypt, with the Base64 text between \"<!--\" and \"-->\".\n"},
     {Command::MultilineEncrypt, "[-k KEYFILE] [-o OUT] [FILE]", "Base64 in lines of 72",
@@ -33,20 +36,29 @@ constexpr CommandHelp COMMAND_HELP[] = {
      "ANSI bytes for type \"X\", UTF-8 for type \"U\" (refused if it is not valid\n"
      "UTF-8). Text that is not marked is written back unchanged, with or without\n"
      "a key; a warning goes to standard error when it begins with \"[ZQV]\" but is\n"
-     "not a valid marked text. With --strict unmarked input fails instead.\n"},
+     "not a valid marked text. With --strict unmarked input fails instead. A\n"
+     "sealed text (\"G\") gives its bytes whole, and nothing when it does not\n"
+     "authenticate: changed, cut short or sealed under another key.\n"},
     {Command::EncryptBytes, "[-k KEYFILE] [-o OUT] [FILE]", "binary envelope",
      "Encrypts any bytes into the binary envelope, a piece at a time: memory use\n"
-     "stays small at any size. An empty input gives a valid envelope of length 0.\n"},
+     "stays small at any size. An empty input gives a valid envelope of length 0.\n"
+     "With --sealed it writes a sealed message instead: authenticated chunks of\n"
+     "64 KiB, with no size limit; the key text must be valid UTF-8.\n"},
     {Command::DecryptBytes, "[-k KEYFILE] [-o OUT] [FILE]", "plaintext bytes of an envelope",
      "Decrypts a binary envelope, a piece at a time, and writes its plaintext\n"
      "bytes. Input that is not an envelope fails. Written to standard output,\n"
      "what was written cannot be taken back if the envelope's final check fails;\n"
-     "with -o nothing is written unless the whole envelope decrypts.\n"},
+     "with -o nothing is written unless the whole envelope decrypts. Sealed\n"
+     "messages are read too, told apart by their first bytes: each chunk is\n"
+     "written only once it authenticated, and a message changed or cut short\n"
+     "fails, saying when what was written is not the whole plaintext.\n"},
     {Command::Inspect, "[-k KEYFILE] [FILE]", "what a message is, and why it would not decrypt",
      "Describes a marked text or a binary envelope: its form, text type,\n"
      "header fields and whether its size is consistent; with a key, whether the\n"
-     "key matches and the message decrypts. Never prints plaintext. Exit status\n"
-     "0 whenever the input could be read, unless --check is given.\n"},
+     "key matches and the message decrypts. For a sealed message: its format\n"
+     "version, Argon2id parameters, salt, nonce and chunk count; with a key,\n"
+     "whether it authenticates. Never prints plaintext. Exit status 0 whenever\n"
+     "the input could be read, unless --check is given.\n"},
     {Command::Keygen, "-o FILE", "a new random key file",
      "Writes a new key text to FILE: 32 printable ASCII characters from the\n"
      "system's random source, so that SetKey makes the same 256-bit key from it\n"
@@ -60,7 +72,10 @@ constexpr CommandHelp COMMAND_HELP[] = {
      "envelope, told apart by content) and each file is replaced whole; each is\n"
      "listed on standard output. Files that are not messages or do not decrypt\n"
      "under the old key are left untouched and listed on standard error, with\n"
-     "the reason; exit status 3 says that something was skipped.\n"},
+     "the reason; exit status 3 says that something was skipped. Sealed\n"
+     "messages stay sealed. With --to-sealed legacy messages become sealed too,\n"
+     "under NEW or, without --new-key-file, under the same key text; sealed ones\n"
+     "already under it are left as they are.\n"},
 };
 
 struct OptionHelp {
@@ -83,17 +98,22 @@ constexpr OptionHelp OPTION_HELP[] = {
                "                             marked with type \"U\" instead of \"X\"\n"},
     {"--to-code-page", "      --to-code-page N       encrypting text commands: convert the UTF-8 input\n"
                        "                             to Windows code page N, marked \"X\"\n"},
+    {"--sealed", "      --sealed               encrypting commands: write a sealed message, type\n"
+                 "                             \"G\" for text (authenticated; UTF-8 text only)\n"},
     {"--trim-newline", "      --trim-newline         encrypting text commands: one final LF or CRLF of\n"
                        "                             the input is not encrypted\n"},
     {"--strict", "      --strict               decrypt: input that is not a marked text fails\n"},
     {"--from-code-page", "      --from-code-page N     decrypt: convert a type \"X\" plaintext from Windows\n"
                          "                             code page N to UTF-8\n"},
     {"--check", "      --check                inspect: exit status 1 unless the input is a\n"
-                "                             well-formed message that, with a key, decrypts\n"},
+                "                             well-formed message that, with a key, decrypts\n"
+                "                             or authenticates\n"},
     {"--force", "      --force                keygen: an existing FILE may be replaced\n"},
     {"--dry-run", "  -n, --dry-run              rekey: list what would change, change nothing\n"},
+    {"--to-sealed", "      --to-sealed            rekey: legacy messages become sealed messages\n"},
     {"--old-key-file", "      --old-key-file OLD     rekey: the key file the messages are under now\n"},
-    {"--new-key-file", "      --new-key-file NEW     rekey: the key file they are to be under\n"},
+    {"--new-key-file", "      --new-key-file NEW     rekey: the key file they are to be under (with\n"
+                       "                             --to-sealed, the old one when absent)\n"},
 };
 
 constexpr const char* HELP_OPTION_HELP = "  -h, --help                 show this help\n";

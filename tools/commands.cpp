@@ -5,11 +5,13 @@
 #include <limits>
 
 #include "code_page_convert.h"
+#include "either_format.h"
 #include "envelope.h"
 #include "envelope_report.h"
 #include "key_text.h"
 #include "message_report.h"
 #include "messages.h"
+#include "sealed_text.h"
 #include "text_forms.h"
 #include "utf8.h"
 
@@ -44,12 +46,12 @@ CommandResult Success(Buffer output)
     return result;
 }
 
-Buffer WithLineFeed(const std::uint8_t* text, std::size_t size)
+Buffer WithLineFeed(const Buffer& text)
 {
-    Buffer output = Buffer::Allocate(size + 1);
+    Buffer output = Buffer::Allocate(text.size() + 1);
     if (output) {
-        std::memcpy(output.data(), text, size);
-        output.data()[size] = '\n';
+        std::memcpy(output.data(), text.data(), text.size());
+        output.data()[text.size()] = '\n';
     }
     return output;
 }
@@ -98,8 +100,39 @@ std::string ConvertInput(InputBytes& input, unsigned codePage)
     return {};
 }
 
-CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint32_t options, const Arguments& arguments)
+std::string NotUtf8(const InputBytes& input, const char* option)
 {
+    return input.name + " is not valid UTF-8; " + option + " takes UTF-8 text";
+}
+
+// A sealed text holds the input's bytes whole, zero bytes too: no reader
+// cuts it at one. A text already marked, of any type, is not encrypted
+// again, as in the legacy forms.
+CommandResult SealTextCommand(InputBytes& input, const LoadedKey& key, std::uint32_t options,
+                              const Arguments& arguments)
+{
+    if (arguments.trimNewline)
+        TrimFinalLineEnd(input);
+    if (!IsValidUtf8(input.bytes.data(), input.bytes.size()))
+        return Failure(NotUtf8(input, "--sealed"));
+    if (std::string problem = SealingKeyProblem(key); !problem.empty())
+        return Failure(std::move(problem));
+    Buffer marked;
+    const std::string_view text(AsText(input), input.bytes.size());
+    const bool alreadyMarked = IsMarkedUtf8(text);
+    if (!alreadyMarked)
+        if (const Status status = SealText(key.Text(), text, options, marked); status != Status::Ok)
+            return Refusal(status, MSG_CANNOT_ENCRYPT);
+    Buffer output = WithLineFeed(alreadyMarked ? input.bytes : marked);
+    return output ? Success(std::move(output)) : Failure(OUT_OF_MEMORY);
+}
+
+CommandResult EncryptTextCommand(InputBytes& input, LoadedKey& loaded, std::uint32_t options,
+                                 const Arguments& arguments)
+{
+    if (arguments.sealed)
+        return SealTextCommand(input, loaded, options, arguments);
+    RijndaelKey& key = loaded.legacy;
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
     if (arguments.trimNewline)
@@ -107,8 +140,7 @@ CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint3
     // Marked "U", the bytes must read as UTF-8 wherever the text is decrypted.
     const TextType type = arguments.utf8 ? TextType::Utf8 : TextType::Ansi;
     if ((arguments.utf8 || arguments.toCodePage) && !IsValidUtf8(input.bytes.data(), input.bytes.size()))
-        return Failure(input.name + " is not valid UTF-8; " + (arguments.utf8 ? "--utf8" : "--to-code-page") +
-                       " takes UTF-8 text");
+        return Failure(NotUtf8(input, arguments.utf8 ? "--utf8" : "--to-code-page"));
     if (arguments.toCodePage)
         if (std::string problem = ConvertInput(input, *arguments.toCodePage); !problem.empty())
             return Failure(std::move(problem));
@@ -117,8 +149,7 @@ CommandResult EncryptTextCommand(InputBytes& input, RijndaelKey& key, std::uint3
     const Status status = EncryptText(AsText(input), key, options, TextCodePage(type), marked, type);
     if (status != Status::Ok && status != Status::AlreadyMarked)
         return Refusal(status, MSG_CANNOT_ENCRYPT);
-    const Buffer& text = status == Status::Ok ? marked : input.bytes;
-    Buffer output = WithLineFeed(text.data(), text.size());
+    Buffer output = WithLineFeed(status == Status::Ok ? marked : input.bytes);
     return output ? Success(std::move(output)) : Failure(OUT_OF_MEMORY);
 }
 
@@ -139,7 +170,7 @@ CommandResult PassedThrough(InputBytes& input, std::string_view whole)
     return result;
 }
 
-CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key, const Arguments& arguments)
+CommandResult DecryptTextCommand(InputBytes& input, LoadedKey& key, const Arguments& arguments)
 {
     if (std::string problem = ZeroByteProblem(input); !problem.empty())
         return Failure(std::move(problem));
@@ -151,9 +182,12 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key, const Argu
                                                    : whole.substr(0, WithoutLineEnds(input.bytes.data(), whole.size()));
     Buffer plaintext;
     TextType type = TextType::Ansi;
-    switch (const Status status = DecryptText(text.data(), text.size(), key, plaintext, READ_ANSI | READ_UTF8, &type)) {
+    switch (const Status status = DecryptAnyText(text, key.legacy, key.Text(), READ_ANSI | READ_UTF8 | READ_SEALED,
+                                                 plaintext, type)) {
     case Status::Ok:
         break;
+    case Status::Unauthentic:
+        return Failure(UnauthenticMessage(input.name));
     case Status::NotMarked:
         return arguments.strict ? Failure(MSG_NOT_ENCRYPTED) : PassedThrough(input, whole);
     case Status::Damaged:
@@ -163,14 +197,17 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key, const Argu
     default:
         return Refusal(status, MSG_CANNOT_DECRYPT);
     }
-    plaintext.Shrink(TextLength(plaintext));
+    // A sealed text's plaintext is its bytes, whole; a legacy one ends at its zero byte.
+    if (type != TextType::Sealed)
+        plaintext.Shrink(TextLength(plaintext));
     // Bytes that are not UTF-8 are refused rather than shown as some other text.
     if (type == TextType::Utf8 && !IsValidUtf8(plaintext.data(), plaintext.size()))
         return Failure(MSG_INVALID_UTF8);
     if (!arguments.fromCodePage)
         return Success(std::move(plaintext));
-    if (type == TextType::Utf8)
-        return Failure("the text is of type \"U\", UTF-8 already; --from-code-page converts texts of type \"X\"");
+    if (type != TextType::Ansi)
+        return Failure(std::string("the text is of type \"") + static_cast<char>(type) +
+                       "\", UTF-8 already; --from-code-page converts texts of type \"X\"");
     Buffer converted;
     if (std::string problem = ConvertText(Conversion::FromCodePage, *arguments.fromCodePage, plaintext.data(),
                                           plaintext.size(), converted);
@@ -179,7 +216,7 @@ CommandResult DecryptTextCommand(InputBytes& input, RijndaelKey& key, const Argu
     return Success(std::move(converted));
 }
 
-CommandResult InspectCommand(InputBytes& input, RijndaelKey& key, bool check)
+CommandResult InspectCommand(InputBytes& input, LoadedKey& key, bool check)
 {
     const Inspection inspection = InspectMessage(input.bytes.data(), input.bytes.size(), key);
     Buffer output = Buffer::Allocate(inspection.report.size());
@@ -189,9 +226,9 @@ CommandResult InspectCommand(InputBytes& input, RijndaelKey& key, bool check)
     CommandResult result = Success(std::move(output));
     if (check && inspection.verdict != Verdict::Sound) {
         result.exitCode = EXIT_FAILED;
-        result.message = inspection.verdict == Verdict::Malformed
-                             ? "check failed: not a well-formed message"
-                             : "check failed: the message does not decrypt with the key";
+        result.message = inspection.verdict == Verdict::Malformed     ? "check failed: not a well-formed message"
+                         : inspection.verdict == Verdict::Unauthentic ? UnauthenticMessage(input.name)
+                                                                      : "check failed: the message does not decrypt with the key";
     }
     return result;
 }
@@ -235,7 +272,12 @@ bool NeedsKeyFirst(Command command) noexcept
     return command != Command::Decrypt && command != Command::Inspect;
 }
 
-CommandResult RunCommand(const Arguments& arguments, InputBytes& input, RijndaelKey& key)
+std::string UnauthenticMessage(const std::string& input)
+{
+    return input + " does not authenticate: it was changed, cut short, or sealed under another key";
+}
+
+CommandResult RunCommand(const Arguments& arguments, InputBytes& input, LoadedKey& key)
 {
     switch (*arguments.command) {
     case Command::Encrypt:

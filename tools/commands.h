@@ -7,6 +7,7 @@
 #include "buffer.h"
 #include "byte_io.h"
 #include "cli_arguments.h"
+#include "key_loading.h"
 #include "rijndael_key.h"
 #include "text_forms.h"
 
@@ -37,6 +38,10 @@ bool NeedsKeyFirst(Command command) noexcept;
 const CodePage& TextCodePage(TextType type) noexcept;
 
 // Runs the command of a whole input with the options that apply to it.
-CommandResult RunCommand(const Arguments& arguments, InputBytes& input, RijndaelKey& key);
+CommandResult RunCommand(const Arguments& arguments, InputBytes& input, LoadedKey& key);
+
+// A sealed message of input (a name for messages) that does not open: any
+// change, a cut, another key all look alike, by design.
+std::string UnauthenticMessage(const std::string& input);
 
 }  // namespace zarnocrypt::cli

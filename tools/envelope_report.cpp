@@ -18,11 +18,6 @@ std::string Hex(std::uint8_t byte)
     return text;
 }
 
-std::string Plural(std::uint64_t count, const char* noun)
-{
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 // What the size check of decryption decides, in words.
 std::string SizeVerdict(const EnvelopeHeader& header, Status parsed, std::size_t size)
 {
@@ -116,6 +111,11 @@ bool DescribeKeyChecks(const std::uint8_t* envelope, std::size_t size, const Env
 }
 
 }  // namespace
+
+std::string Plural(std::uint64_t count, const char* noun)
+{
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
 
 void AddLine(std::string& report, const std::string& name, const std::string& value, int indent)
 {

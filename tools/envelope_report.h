@@ -10,8 +10,9 @@
 
 namespace zarnocrypt::cli {
 
-// What inspect --check decides of a message.
-enum class Verdict { Sound, Malformed, NotDecrypted };
+// What inspect --check decides of a message. A sealed message that does not
+// authenticate with the key given fails inspect even without --check.
+enum class Verdict { Sound, Malformed, NotDecrypted, Unauthentic };
 
 // Appends "name: value" lines about the envelope to report. With utf8Text,
 // the envelope holds a text of type "U", which decrypts only to UTF-8.
@@ -20,5 +21,8 @@ Verdict DescribeEnvelope(const std::uint8_t* envelope, std::size_t size, Rijndae
                       bool utf8Text = false);
 
 void AddLine(std::string& report, const std::string& name, const std::string& value, int indent = 0);
+
+// "1 byte", "2 bytes".
+std::string Plural(std::uint64_t count, const char* noun);
 
 }  // namespace zarnocrypt::cli

@@ -7,6 +7,7 @@
 
 #include "buffer.h"
 #include "key_text.h"
+#include "utf8.h"
 
 namespace zarnocrypt::cli {
 namespace {
@@ -26,9 +27,14 @@ std::size_t WithoutLineEnd(const std::uint8_t* text, std::size_t size)
     return size;
 }
 
-std::string SetKeyFromText(RijndaelKey& key, const char* text, std::size_t length)
+std::string SetKeyFromText(LoadedKey& key, const char* text, std::size_t length)
 {
-    return LoadKeyText(key, text, length) == Status::NoMemory ? "out of memory" : std::string();
+    key.text = Buffer::Allocate(length);
+    if (!key.text || LoadKeyText(key.legacy, text, length) == Status::NoMemory)
+        return "out of memory";
+    if (length > 0)
+        std::memcpy(key.text.data(), text, length);
+    return {};
 }
 
 std::string ErrnoText(int error) { return error ? std::strerror(error) : "unknown error"; }
@@ -57,7 +63,7 @@ std::string ReadKeyFile(const std::string& path, const std::string& what, Buffer
 
 }  // namespace
 
-std::string LoadKey(const std::optional<std::string>& keyFile, RijndaelKey& key, const char* option)
+std::string LoadKey(const std::optional<std::string>& keyFile, LoadedKey& key, const char* option)
 {
     if (!keyFile) {
         // The variable's own storage belongs to the environment; the key copy
@@ -79,6 +85,13 @@ std::string LoadKey(const std::optional<std::string>& keyFile, RijndaelKey& key,
     if (std::memchr(text.data(), 0, length) != nullptr)
         return what + " holds a zero byte; a key text cannot contain one";
     return SetKeyFromText(key, reinterpret_cast<const char*>(text.data() + start), length - start);
+}
+
+std::string SealingKeyProblem(const LoadedKey& key)
+{
+    if (IsValidUtf8(key.text.data(), key.text.size()))
+        return {};
+    return "the key text is not valid UTF-8; sealed messages take a UTF-8 key text";
 }
 
 }  // namespace zarnocrypt::cli

@@ -2,7 +2,7 @@
 
 #include "buffer.h"
 #include "file_replace.h"
-#include "random_source.h"
+#include "random_bytes.h"
 
 namespace zarnocrypt::cli {
 namespace {
@@ -19,7 +19,7 @@ bool FillKeyText(std::uint8_t* text, std::size_t length)
     std::size_t used = random.size();
     for (std::size_t filled = 0; filled < length; ++used) {
         if (used == random.size()) {
-            if (!random || !FillRandom(random.data(), random.size()))
+            if (!random || RandomBytes({random.data(), random.size()}) != Status::Ok)
                 return false;
             used = 0;
         }

@@ -14,7 +14,6 @@
 #include "messages.h"
 #include "process_guard.h"
 #include "rekey.h"
-#include "rijndael_key.h"
 #include "stream_commands.h"
 
 namespace zarnocrypt::cli {
@@ -66,17 +65,17 @@ int Run(int argc, const char* const* argv)
     if (command == Command::Rekey)
         return RunRekey(arguments);
 
-    RijndaelKey key;
+    LoadedKey key;
     if (std::string problem = LoadKey(arguments.keyFile, key); !problem.empty())
         return Fail(problem);
-    if (NeedsKeyFirst(command) && !key.HasKeyBytes())
+    if (NeedsKeyFirst(command) && !key.legacy.HasKeyBytes())
         return Fail(MSG_KEY_HAS_NOT_BEEN_SET);
     if (IsStreamCommand(command)) {
         const std::string problem = RunStreamCommand(command, arguments, key);
         return problem.empty() ? EXIT_OK : Fail(problem);
     }
 
-    ReadResult read = ReadInput(arguments.inputPath, InputLimit(command, key), CommandName(command));
+    ReadResult read = ReadInput(arguments.inputPath, InputLimit(command, key.legacy), CommandName(command));
     if (!read.input)
         return Fail(read.error);
 

@@ -6,6 +6,8 @@
 #include "envelope.h"
 #include "envelope_report.h"
 #include "messages.h"
+#include "sealed_message.h"
+#include "sealed_report.h"
 #include "text_forms.h"
 
 namespace zarnocrypt::cli {
@@ -91,10 +93,12 @@ std::string TypeOf(char letter)
         return "\"X\", text in the ANSI code page of the machine that wrote it";
     if (letter == static_cast<char>(TextType::Utf8))
         return "\"U\", UTF-8 text; the component reads it with TextEncoding \"UTF-8\" only";
+    if (letter == static_cast<char>(TextType::Sealed))
+        return "\"G\", sealed: UTF-8 text, authenticated; the component reads it with Format \"Sealed\" only";
     return {};
 }
 
-Verdict DescribeMarkedText(std::string_view text, std::string_view body, RijndaelKey& key, std::string& report)
+Verdict DescribeMarkedText(std::string_view text, std::string_view body, LoadedKey& key, std::string& report)
 {
     AddLine(report, "form", FormOf(body));
     if (text.substr(0, START_MARKER_SIZE) != START_MARKER)
@@ -104,7 +108,7 @@ Verdict DescribeMarkedText(std::string_view text, std::string_view body, Rijndae
     const char letter = text[TYPE_LETTER_OFFSET];
     const std::string type = TypeOf(letter);
     if (type.empty()) {
-        AddLine(report, "type letter", Quoted(letter) + ", not \"X\" or \"U\"; " + damaged);
+        AddLine(report, "type letter", Quoted(letter) + ", not \"X\", \"U\" or \"G\"; " + damaged);
         return Verdict::Malformed;
     }
     AddLine(report, "type", type);
@@ -113,12 +117,15 @@ Verdict DescribeMarkedText(std::string_view text, std::string_view body, Rijndae
         AddLine(report, "body", "could not be decoded: out of memory");
         return Verdict::Malformed;
     }
+    if (letter == static_cast<char>(TextType::Sealed))
+        return DescribeSealedMessage({envelope.data(), envelope.size()}, key, report);
     if (envelope.size() < ENVELOPE_HEADER_SIZE) {
         AddLine(report, "body",
                 "decodes to " + std::to_string(envelope.size()) + " bytes, fewer than the 8-byte header; " + damaged);
         return Verdict::Malformed;
     }
-    return DescribeEnvelope(envelope.data(), envelope.size(), key, report, letter == static_cast<char>(TextType::Utf8));
+    return DescribeEnvelope(envelope.data(), envelope.size(), key.legacy, report,
+                            letter == static_cast<char>(TextType::Utf8));
 }
 
 // A binary envelope is told from other bytes by its header's word counts.
@@ -144,7 +151,7 @@ std::uint32_t FormOptions(std::string_view body)
     return options;
 }
 
-Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key)
+Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, LoadedKey& key)
 {
     Inspection inspection{{}, Verdict::Malformed};
     std::string& report = inspection.report;
@@ -156,9 +163,12 @@ Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelK
 
     if (marking.marked) {
         inspection.verdict = DescribeMarkedText(text, marking.body, key, report);
+    } else if (StartsSealedMessage({bytes, size})) {
+        AddLine(report, "form", "sealed message (encrypt-bytes --sealed)");
+        inspection.verdict = DescribeSealedMessage({bytes, size}, key, report);
     } else if (LooksLikeEnvelope(bytes, size)) {
         AddLine(report, "form", "binary envelope (encrypt-bytes)");
-        inspection.verdict = DescribeEnvelope(bytes, size, key, report);
+        inspection.verdict = DescribeEnvelope(bytes, size, key.legacy, report);
     } else if (isText) {
         AddLine(report, "form", "not a marked text: Decrypt would return it unchanged");
         AddLine(report, "reason", marking.reason, 1);

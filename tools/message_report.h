@@ -1,5 +1,5 @@
 // A report of what a message is and why it would or would not decrypt:
-// form, envelope header, size check and, with a key, the key checks.
+// form, envelope or sealed header, size check and, with a key, the key checks.
 // It never contains plaintext.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "envelope_report.h"
-#include "rijndael_key.h"
+#include "key_loading.h"
 
 namespace zarnocrypt::cli {
 
@@ -24,7 +24,7 @@ struct Inspection {
 };
 
 // The key is consulted only when it has key bytes; decrypting to check it
-// may re-schedule it for the message's block length.
-Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, RijndaelKey& key);
+// may re-schedule its legacy key for the message's block length.
+Inspection InspectMessage(const std::uint8_t* bytes, std::size_t size, LoadedKey& key);
 
 }  // namespace zarnocrypt::cli

@@ -3,24 +3,31 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <vector>
 
 #include "byte_io.h"
 #include "commands.h"
+#include "either_format.h"
 #include "envelope.h"
 #include "envelope_report.h"
 #include "file_replace.h"
 #include "key_loading.h"
 #include "message_report.h"
+#include "messages.h"
+#include "sealed_message.h"
+#include "sealed_text.h"
 #include "text_forms.h"
+#include "utf8.h"
 
 namespace zarnocrypt::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class Outcome { Rekeyed, Skipped, Failed };
+// Unchanged: a sealed message already under the key it would get.
+enum class Outcome { Rekeyed, Unchanged, Skipped, Failed };
 
 struct Result {
     Outcome outcome;
@@ -32,6 +39,10 @@ Result Fail(std::string reason) { return {Outcome::Failed, std::move(reason)}; }
 
 const Result NOT_DECRYPTED = Skip("it does not decrypt with the old key");
 const Result NO_MEMORY = Fail("out of memory");
+const Result REKEYED = {Outcome::Rekeyed, {}};
+const Result UNCHANGED = {Outcome::Unchanged, {}};
+
+std::string_view AsText(const Buffer& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
 // A text written with CRLF line ends is given them back.
 Buffer WithCrLf(const Buffer& text)
@@ -63,68 +74,71 @@ Buffer Splice(std::string_view file, std::string_view message, const Buffer& rep
 
 class Rekeyer {
 public:
-    RijndaelKey oldKey;
-    RijndaelKey newKey;
+    LoadedKey oldKey;
+    LoadedKey newKey;
+    bool toSealed = false;  // legacy messages become sealed
+    bool sameKey = false;   // the new key text is the old one
 
-    // The white space around a marked text stays, as do its form, its type
-    // and its line ends.
+    // The white space around a marked text stays, as do its form, its line
+    // ends and, unless it is sealed now, its type.
     Result MarkedText(std::string_view file, std::string_view text, Buffer& out)
     {
         Buffer plaintext;
         TextType type = TextType::Ansi;
-        const Status status = DecryptText(text.data(), text.size(), oldKey, plaintext, READ_ANSI | READ_UTF8, &type);
+        const Status status = DecryptAnyText(text, oldKey.legacy, oldKey.Text(), READ_ANSI | READ_UTF8 | READ_SEALED,
+                                             plaintext, type);
         if (status != Status::Ok)
             return status == Status::NoMemory ? NO_MEMORY : NOT_DECRYPTED;
-        // A text is encrypted with its terminating zero byte; anything after
-        // it could not be encrypted as a text again.
-        if (TextLength(plaintext) + 1 != plaintext.size())
-            return Skip("its plaintext goes on after the end of its text");
-        if (newKey.BuildSchedule(oldKey.Nb()) != Status::Ok)
-            return NO_MEMORY;
-        Buffer marked;
         const std::uint32_t options = FormOptions(text.substr(START_MARKER_SIZE + 1));
-        switch (EncryptText(reinterpret_cast<const char*>(plaintext.data()), newKey, options, TextCodePage(type),
-                            marked, type)) {
-        case Status::Ok:
-            break;
-        case Status::AlreadyMarked:
-            return Skip("its plaintext is itself a marked text, which would be copied instead of encrypted");
-        default:
-            return NO_MEMORY;
-        }
+        Buffer marked;
+        const Result result = type == TextType::Sealed || toSealed ? SealedText(plaintext, type, options, marked)
+                                                                   : LegacyText(plaintext, type, options, marked);
+        if (result.outcome != Outcome::Rekeyed)
+            return result;
         if (text.substr(START_MARKER_SIZE + 1).starts_with("\r\n"))
             marked = WithCrLf(marked);
         out = marked ? Splice(file, text, marked) : Buffer();
-        return out ? Result{Outcome::Rekeyed, {}} : NO_MEMORY;
+        return out ? REKEYED : NO_MEMORY;
     }
 
-    // Same block length; the key length is the new key's.
-    Result Envelope(const Buffer& message, Buffer& out)
+    // An envelope keeps its block length and gets the new key's length; a
+    // sealed message stays sealed.
+    Result Binary(const Buffer& message, Buffer& out)
     {
         Buffer plaintext;
-        const Status status = DecryptEnvelope(oldKey, message.data(), message.size(), plaintext);
+        const std::span<const std::uint8_t> bytes(message.data(), message.size());
+        const Status status = DecryptAnyBytes(bytes, oldKey.legacy, oldKey.Bytes(), plaintext);
         if (status != Status::Ok)
             return status == Status::NoMemory ? NO_MEMORY : NOT_DECRYPTED;
-        if (newKey.BuildSchedule(oldKey.Nb()) != Status::Ok ||
-            EncryptEnvelope(newKey, plaintext.data(), plaintext.size(), out) != Status::Ok)
+        const bool sealed = StartsSealedMessage(bytes);
+        if (sealed && sameKey)
+            return UNCHANGED;
+        if (sealed || toSealed)
+            return Sealed([&] { return SealBytes(newKey.Bytes(), {plaintext.data(), plaintext.size()}, out); });
+        if (newKey.legacy.BuildSchedule(oldKey.legacy.Nb()) != Status::Ok ||
+            EncryptEnvelope(newKey.legacy, plaintext.data(), plaintext.size(), out) != Status::Ok)
             return NO_MEMORY;
-        return {Outcome::Rekeyed, {}};
+        return REKEYED;
     }
 
     // Told apart by content: a marked text (white space around it aside),
-    // else an envelope whose header parses and whose size matches it.
+    // else a sealed message, or an envelope whose header parses and whose
+    // size matches it.
     Result Message(const Buffer& bytes, Buffer& out)
     {
-        const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        const std::string_view file = AsText(bytes);
         const std::string_view text = TrimWhiteSpace(file);
         TextType type = TextType::Ansi;
         EnvelopeHeader header;
-        if (text.starts_with(START_MARKER) && ReadMarkedText(text, type, header) == Status::Ok)
+        SealedHeader sealedHeader;
+        std::uint64_t chunks = 0;
+        if (text.starts_with(START_MARKER) && (ReadMarkedText(text, type, header) == Status::Ok ||
+                                               ReadSealedText(text, sealedHeader, chunks) == Status::Ok))
             return MarkedText(file, text, out);
         const bool envelope = ParseEnvelopeHeader(bytes.data(), bytes.size(), header) == Status::Ok &&
                               header.expectedSize == bytes.size();
-        if (envelope)
-            return Envelope(bytes, out);
+        if (envelope || StartsSealedMessage({bytes.data(), bytes.size()}))
+            return Binary(bytes, out);
         return Skip("neither a marked text nor a binary envelope");
     }
 
@@ -136,7 +150,7 @@ public:
             return Skip("a symbolic link to a folder, which is not followed");
         if (!fs::is_regular_file(status))
             return error ? Fail("cannot read " + path.string() + ": " + error.message()) : Skip("not a regular file");
-        const std::size_t limit = InputLimit(Command::Decrypt, oldKey);
+        const std::size_t limit = InputLimit(Command::Decrypt, oldKey.legacy);
         if (fs::file_size(path, error) > limit && !error)
             return Skip("larger than any message");
         ReadResult read = ReadInput(path.string(), limit, "a message");
@@ -148,6 +162,59 @@ public:
             return result;
         const std::string problem = ReplaceFile(path.string(), replacement.data(), replacement.size());
         return problem.empty() ? result : Fail(problem);
+    }
+
+private:
+    // The new key seals only as UTF-8, as every reader takes it.
+    Result Sealed(const std::function<Status()>& seal) const
+    {
+        if (std::string problem = SealingKeyProblem(newKey); !problem.empty())
+            return Fail(problem);
+        switch (seal()) {
+        case Status::Ok:
+            return REKEYED;
+        case Status::NoMemory:
+            return NO_MEMORY;
+        default:
+            return Fail(MSG_CANNOT_ENCRYPT);
+        }
+    }
+
+    // A sealed text holds UTF-8 text, whole.
+    Result SealedText(const Buffer& plaintext, TextType type, std::uint32_t options, Buffer& marked) const
+    {
+        if (type == TextType::Sealed && sameKey)
+            return UNCHANGED;
+        std::string_view text = AsText(plaintext);
+        if (type != TextType::Sealed) {
+            // A legacy text was encrypted with its terminating zero byte.
+            if (TextLength(plaintext) + 1 != plaintext.size())
+                return Skip("its plaintext goes on after the end of its text");
+            text.remove_suffix(1);
+            if (!IsValidUtf8(plaintext.data(), text.size()))
+                return Skip("its plaintext is not UTF-8, which a sealed text holds; convert it with decrypt "
+                            "--from-code-page and encrypt it with --sealed");
+        }
+        return Sealed([&] { return SealText(newKey.Text(), text, options, marked); });
+    }
+
+    Result LegacyText(const Buffer& plaintext, TextType type, std::uint32_t options, Buffer& marked)
+    {
+        // A text is encrypted with its terminating zero byte; anything after
+        // it could not be encrypted as a text again.
+        if (TextLength(plaintext) + 1 != plaintext.size())
+            return Skip("its plaintext goes on after the end of its text");
+        if (newKey.legacy.BuildSchedule(oldKey.legacy.Nb()) != Status::Ok)
+            return NO_MEMORY;
+        switch (EncryptText(reinterpret_cast<const char*>(plaintext.data()), newKey.legacy, options,
+                            TextCodePage(type), marked, type)) {
+        case Status::Ok:
+            return REKEYED;
+        case Status::AlreadyMarked:
+            return Skip("its plaintext is itself a marked text, which would be copied instead of encrypted");
+        default:
+            return NO_MEMORY;
+        }
     }
 };
 
@@ -184,6 +251,8 @@ private:
         const std::string name = path.string();
         if (result.outcome == Outcome::Rekeyed)
             std::printf("%s %s\n", dryRun_ ? "would re-key" : "re-keyed", name.c_str());
+        else if (result.outcome == Outcome::Unchanged)
+            std::printf("already sealed %s\n", name.c_str());
         else if (result.outcome == Outcome::Skipped)
             std::fprintf(stderr, "zarnocrypt: skipped %s: %s\n", name.c_str(), result.reason.c_str());
         else
@@ -199,11 +268,11 @@ private:
 };
 
 // Messages name the option, never the path, which may be a misplaced key.
-std::string LoadRekeyKey(const std::string& file, const char* option, RijndaelKey& key)
+std::string LoadRekeyKey(const std::string& file, const char* option, LoadedKey& key)
 {
     if (std::string problem = LoadKey(file, key, option); !problem.empty())
         return problem;
-    return key.HasKeyBytes() ? std::string() : std::string("the key file (") + option + ") holds no key";
+    return key.legacy.HasKeyBytes() ? std::string() : std::string("the key file (") + option + ") holds no key";
 }
 
 }  // namespace
@@ -211,9 +280,14 @@ std::string LoadRekeyKey(const std::string& file, const char* option, RijndaelKe
 int RunRekey(const Arguments& arguments)
 {
     Rekeying run(arguments.dryRun);
-    std::string problem = LoadRekeyKey(*arguments.oldKeyFile, "--old-key-file", run.rekeyer.oldKey);
-    if (problem.empty())
-        problem = LoadRekeyKey(*arguments.newKeyFile, "--new-key-file", run.rekeyer.newKey);
+    Rekeyer& rekeyer = run.rekeyer;
+    rekeyer.toSealed = arguments.toSealed;
+    rekeyer.sameKey = !arguments.newKeyFile;  // only with --to-sealed
+    std::string problem = LoadRekeyKey(*arguments.oldKeyFile, "--old-key-file", rekeyer.oldKey);
+    if (problem.empty() && rekeyer.sameKey)
+        problem = LoadRekeyKey(*arguments.oldKeyFile, "--old-key-file", rekeyer.newKey);
+    else if (problem.empty())
+        problem = LoadRekeyKey(*arguments.newKeyFile, "--new-key-file", rekeyer.newKey);
     if (!problem.empty()) {
         std::fprintf(stderr, "zarnocrypt: %s\n", problem.c_str());
         return EXIT_FAILED;

@@ -8,8 +8,10 @@ namespace zarnocrypt::cli {
 
 inline constexpr int EXIT_SKIPPED = 3;
 
-// Reports each file on standard output ("re-keyed PATH", or with dryRun
-// "would re-key PATH") or standard error ("skipped PATH: reason", or what
+// Sealed messages stay sealed; with toSealed legacy ones become sealed too,
+// under the new key or, without one, the old key text. Reports each file on
+// standard output ("re-keyed PATH", with dryRun "would re-key PATH", or
+// "already sealed PATH" when nothing would change) or standard error ("skipped PATH: reason", or what
 // failed). Exit status: 0 all re-keyed, EXIT_SKIPPED when a file was left
 // as it was, 1 on a failure (key files, reading, writing).
 int RunRekey(const Arguments& arguments);

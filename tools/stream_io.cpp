@@ -202,21 +202,28 @@ Status InputStream::Read(std::uint8_t* into, std::size_t want, std::size_t& got)
     return ReadFile(into, want, got);
 }
 
-Status InputStream::Spool(std::uint64_t limit)
+Status InputStream::Peek(std::size_t count)
 {
-    held_ = Buffer::AllocateForOverwrite(HELD_INPUT);
+    held_ = Buffer::AllocateForOverwrite(count);
     if (!held_)
         return Status::NoMemory;
     std::size_t used = 0;
-    for (std::size_t got = 1; got > 0 && used < held_.size(); used += got) {
-        if (const Status status = ReadFile(held_.data() + used, held_.size() - used, got); status != Status::Ok)
+    for (std::size_t got = 1; got > 0 && used < count; used += got) {
+        if (const Status status = ReadFile(held_.data() + used, count - used, got); status != Status::Ok)
             return status;
     }
-    if (used == held_.size())
-        return CopyToTemporary(limit);
     held_.Shrink(used);
-    size_ = used;
-    return used > limit ? Status::TooLarge : Status::Ok;
+    return Status::Ok;
+}
+
+Status InputStream::Spool(std::uint64_t limit)
+{
+    if (const Status status = Peek(HELD_INPUT); status != Status::Ok)
+        return status;
+    if (held_.size() == HELD_INPUT)
+        return CopyToTemporary(limit);
+    size_ = held_.size();
+    return *size_ > limit ? Status::TooLarge : Status::Ok;
 }
 
 // The held bytes and the rest of the input into the temporary file, which
@@ -274,6 +281,8 @@ Status OutputStream::WriteThrough(const std::uint8_t* data, std::size_t size) no
             error_ = file_->Write(data, size);
         else if (!WriteAll(1, data, size))
             Describe(error_, "cannot write to ", "standard output", errno);
+        else
+            wroteToStandardOutput_ |= size > 0;
     } catch (...) {
         error_ = "out of memory";
     }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "buffer.h"
@@ -31,6 +32,11 @@ public:
     // unlinked temporary file. More than limit bytes is TooLarge as soon
     // as they arrive; Io keeps its reason in Error().
     Status Spool(std::uint64_t limit);
+
+    // Reads up to count bytes ahead, which Read then gives out first, so that
+    // a format is told from its first bytes. Once, before Read and Spool.
+    Status Peek(std::size_t count);
+    std::span<const std::uint8_t> Peeked() const noexcept { return {held_.data(), held_.size()}; }
 
     Status Read(std::uint8_t* into, std::size_t want, std::size_t& got) noexcept override;
 
@@ -74,12 +80,16 @@ public:
 
     const std::string& Error() const noexcept { return error_; }
 
+    // Whether standard output was given bytes, which cannot be taken back.
+    bool WroteToStandardOutput() const noexcept { return wroteToStandardOutput_; }
+
 private:
     Status WriteThrough(const std::uint8_t* data, std::size_t size) noexcept;
 
     std::optional<ReplacementFile> file_;
     Buffer held_;
     std::size_t heldSize_ = 0;
+    bool wroteToStandardOutput_ = false;
     std::string error_;
 };
 

@@ -92,26 +92,36 @@ constexpr wchar_t HIGH_BYTES[] = L"[ZQV]X" HIGH_BYTES_BODY, HIGH_BYTES_U[] = L"[
 // The same message as type "U": "abc" reads alike in UTF-8.
 constexpr wchar_t MARKED_U[] = L"[ZQV]U\nAAAABAYEAHCW7YRt57MCe3LG9J2XsymjR8dMOtcRRtI==[/ZQV]";
 constexpr wchar_t UNICODE_TEXT[] = L"Za\u017c\u00f3\u0142\u0107 \u0436\u0443\u043a \u65e5\u672c \U0001F600";
+// Sealed texts under KEY with fixed salt and nonce and the cheapest Argon2
+// parameters: "abc", then "a", NUL, "\u00e9", then the lone byte 0xFF.
+#define SEALED_ABC L"[ZQV]G\nWlFWMgEBAwEwMTIzNDU2Nzg5Ojs8PT4/oKGio6SlpqeoqaqrrK2ur3vAKrCTeNuGnDndwq4Q9"
+constexpr wchar_t SEALED[] = SEALED_ABC L"CIpnNc==[/ZQV]", SEALED_TAMPERED[] = SEALED_ABC L"DIpnNc==[/ZQV]";
+constexpr wchar_t SEALED_NUL[] =
+    L"[ZQV]G\nWlFWMgEBAwEwMTIzNDU2Nzg5Ojs8PT4/oKGio6SlpqeoqaqrrK2ur3uiik/SPS+SsaIhUg1dhRNSGnXP=[/ZQV]";
+constexpr wchar_t SEALED_FF[] =
+    L"[ZQV]G\nWlFWMgEBAwEwMTIzNDU2Nzg5Ojs8PT4/oKGio6SlpqeoqaqrrK2ur+XerYXVKOg3tZw6psvUWpsl=[/ZQV]";
 const Bytes PLAIN = {'a', 'b', 'c', 0};
 const Bytes ENVELOPE = {0x00, 0x00, 0x00, 0x04, 0x06, 0x04, 0x00, 0x70, 0x96, 0xED, 0x84, 0x6D, 0xE7, 0xB3, 0x02, 0x7B,
                         0x72, 0xC6, 0xF4, 0x9D, 0x97, 0xB3, 0x29, 0xA3, 0x47, 0xC7, 0x4C, 0x3A, 0xD7, 0x11, 0x46, 0xD2};
 constexpr wchar_t BEFORE[] = L"error info from before the call";
 
 constexpr HRESULT DAMAGED = 0x80040065, NO_KEY = 0x80040197, NOT_DECRYPTED = 0x80040198, NOT_ENCRYPTED = 0x80040199,
-                  UNMARKED = 0x8004019A, UNREPRESENTABLE = 0x8004019B, ENCODING = 0x8004019D, INVALID_UTF8 = 0x8004019E;
+                  UNMARKED = 0x8004019A, UNREPRESENTABLE = 0x8004019B, ENCODING = 0x8004019D, INVALID_UTF8 = 0x8004019E,
+                  FORMAT = 0x800401A0;
 constexpr wchar_t DAMAGED_MSG[] = L"Encryption code damaged or type wrong", NO_KEY_MSG[] = L"Key has not been set.",
                   NOT_DECRYPTED_MSG[] = L"Cannot decrypt data.", NOT_ENCRYPTED_MSG[] = L"Cannot encrypt data.",
                   UNMARKED_MSG[] = L"Text is not encrypted.",
                   UNREPRESENTABLE_MSG[] = L"Text has a character that the ANSI code page cannot represent.",
                   ENCODING_MSG[] = L"TextEncoding must be \"ANSI\" or \"UTF-8\".",
-                  INVALID_UTF8_MSG[] = L"Decrypted text is not valid UTF-8.";
+                  INVALID_UTF8_MSG[] = L"Decrypted text is not valid UTF-8.",
+                  FORMAT_MSG[] = L"Format must be \"Legacy\" or \"Sealed\".";
 
 enum Method {
     Encrypt, HtmlEncrypt, MultilineEncrypt, Decrypt, SetKey, Version, GetEncoding, PutEncoding, IsEncrypted,
-    CipherPath, EncryptEx, DecryptEx
+    CipherPath, GetFormat, PutFormat, EncryptEx, DecryptEx
 };
-// The properties set after the key: text encoding, and Strict.
-enum Mode { Ansi, Utf8, StrictAnsi, StrictUtf8 };
+// The properties set after the key: text encoding, Strict, and Format (ANSI, "Sealed").
+enum Mode { Ansi, Utf8, StrictAnsi, StrictUtf8, Sealed, StrictSealed };
 enum Key { NoKey, Keyed, OtherKey, Both };
 // Variants that hold bytes hold PLAIN for EncryptEx and ENVELOPE for DecryptEx.
 enum In {
@@ -219,6 +229,27 @@ const Row ROWS[] = {
     {IsEncrypted, NullBstr, NoKey, S_OK, nullptr, False},
     {IsEncrypted, Text, Both, E_POINTER, nullptr, NullOut, MARKED},
     {CipherPath, Nothing, NoKey, S_OK, nullptr, Equals},
+    // Format: "Legacy" by default; in "Sealed" the string methods seal the
+    // string whole as UTF-8 in their layouts, and Decrypt reads both formats.
+    {GetFormat, Nothing, NoKey, S_OK, nullptr, Equals, {}, L"Legacy"},
+    {GetFormat, Nothing, NoKey, S_OK, nullptr, Equals, {}, L"Sealed", Sealed},
+    {PutFormat, Text, Keyed, FORMAT, FORMAT_MSG, Any, L"Sealed "},
+    {Encrypt, Text, Keyed, S_OK, nullptr, Opens, L"a\0\u0141\U0001F600"sv, L"a\0\u0141\U0001F600"sv, Sealed},
+    {HtmlEncrypt, Text, Keyed, S_OK, nullptr, Opens, L"", L"", Sealed},
+    {MultilineEncrypt, Text, Keyed, S_OK, nullptr, Opens, L"abc", L"abc", StrictSealed},
+    {Encrypt, Text, Keyed, UNREPRESENTABLE, UNREPRESENTABLE_MSG, Any, L"a\xdc00", {}, Sealed},
+    {Encrypt, Text, Keyed, S_OK, nullptr, Equals, SEALED, SEALED, Sealed},
+    {Encrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED, MARKED, StrictSealed},
+    {HtmlEncrypt, Text, OtherKey, S_OK, nullptr, Opens, SEALED, SEALED, StrictSealed},
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, SEALED, L"abc", Sealed},
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, SEALED_NUL, L"a\0\u00e9"sv, StrictSealed},
+    {Decrypt, Text, Keyed, S_OK, nullptr, Equals, MARKED, L"abc", Sealed},
+    {Decrypt, Text, Keyed, INVALID_UTF8, INVALID_UTF8_MSG, Any, SEALED_FF, {}, Sealed},
+    {Decrypt, Text, OtherKey, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any, SEALED, {}, Sealed},
+    {Decrypt, Text, Keyed, NOT_DECRYPTED, NOT_DECRYPTED_MSG, Any, SEALED_TAMPERED, {}, Sealed},
+    {Decrypt, Text, NoKey, NO_KEY, L"Key not set.", Any, SEALED, {}, Sealed},
+    {Decrypt, Text, Both, DAMAGED, DAMAGED_MSG, Any, SEALED},  // a legacy reader
+    {IsEncrypted, Text, NoKey, S_OK, nullptr, True, SEALED_TAMPERED},
 };
 
 ComPtr<ICrypter2> KeyedCrypter(const wchar_t* key, Mode mode = Ansi)
@@ -227,18 +258,22 @@ ComPtr<ICrypter2> KeyedCrypter(const wchar_t* key, Mode mode = Ansi)
     EXPECT_EQ(S_OK, CreateCrypter(IID_ICrypter2, crypter.out()));
     EXPECT_EQ(S_OK, crypter->SetKey(key ? Bstr(key).get() : nullptr));
     EXPECT_EQ(S_OK, crypter->put_TextEncoding(Bstr(mode == Utf8 || mode == StrictUtf8 ? L"UTF-8" : L"ANSI").get()));
-    EXPECT_EQ(S_OK, crypter->put_Strict(mode >= StrictAnsi ? VARIANT_TRUE : VARIANT_FALSE));
+    EXPECT_EQ(S_OK, crypter->put_Strict(mode == StrictAnsi || mode >= StrictUtf8 ? VARIANT_TRUE : VARIANT_FALSE));
+    EXPECT_EQ(S_OK, crypter->put_Format(Bstr(mode >= Sealed ? L"sealed" : L"LEGACY").get()));
     return crypter;
 }
 
 // What a marked text opens to under the key, through a fresh object that
-// reads both types; the key text is set before the encoding.
+// reads every type; the key text is set before the encoding.
 std::wstring OpenWith(const wchar_t* key, BSTR marked)
 {
     Bstr plain;
-    EXPECT_EQ(S_OK, KeyedCrypter(key, Utf8)->Decrypt(marked, plain.out()));
+    const ComPtr<ICrypter2> crypter = KeyedCrypter(key, Utf8);
+    EXPECT_EQ(S_OK, crypter->put_Format(Bstr(L"Sealed").get()));
+    EXPECT_EQ(S_OK, crypter->Decrypt(marked, plain.out()));
     return plain.text();
 }
+
 
 // The input of one call. Descriptors made by hand carry elements that
 // oleaut32 must not free.
@@ -310,6 +345,8 @@ HRESULT Call(ICrypter2* c, const Row& row, CallInput& in, BSTR* text, VARIANT* b
     case PutEncoding: return c->put_TextEncoding(in.text.get());
     case IsEncrypted: return c->IsEncrypted(in.text.get(), flag);
     case CipherPath: return c->get_CipherPath(text);
+    case GetFormat: return c->get_Format(text);
+    case PutFormat: return c->put_Format(in.text.get());
     case EncryptEx: return c->EncryptEx(in.value, bytes);
     case DecryptEx: return c->DecryptEx(in.value, bytes);
     }
@@ -334,7 +371,10 @@ void ExpectResult(const Row& row, HRESULT result, BSTR text, const VARIANT& byte
         EXPECT_EQ(std::string(ChosenImplementation().name), std::string(text, text + SysStringLen(text)));
     } else {
         EXPECT_EQ(row.expected, row.out == Opens ? OpenWith(key, text) : std::wstring(text, SysStringLen(text)));
-        if (row.out == Opens) {
+        if (row.out == Opens && row.mode >= Sealed) {  // the method's layout around a sealed message
+            const wchar_t* lead = row.method == HtmlEncrypt ? L"G\n<" : row.method == Encrypt ? L"G\nW" : L"G\n\n";
+            EXPECT_EQ(lead, std::wstring(text + 5, 3));
+        } else if (row.out == Opens) {
             EXPECT_EQ(row.mode == Utf8 || row.mode == StrictUtf8 ? L'U' : L'X', text[5]);
         }
     }
@@ -379,7 +419,7 @@ bool RunRow(std::size_t i, const wchar_t* key, long failAt)
         EXPECT_EQ(ranOut ? E_OUTOFMEMORY : row.result, result);
         const wchar_t* message = result == S_OK ? BEFORE : ranOut ? nullptr : row.message;
         EXPECT_EQ(message ? L"Zarnocrypt.Crypter|"s + message : L"", TakeErrorRecord());
-        if (row.out != NullOut && row.method != SetKey && row.method != PutEncoding) {
+        if (row.out != NullOut && row.method != SetKey && row.method != PutEncoding && row.method != PutFormat) {
             EXPECT_TRUE(row.method >= EncryptEx || row.method == IsEncrypted || text != stale.get())
                 << "string result not written";
             ExpectResult(row, result, text == stale.get() ? nullptr : text, bytes, key);

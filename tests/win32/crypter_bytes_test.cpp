@@ -52,7 +52,8 @@ Bytes EnvelopeOf(RijndaelKey& key, const Bytes& plain)
 {
     Variant in, out;
     MakeByteArray(&in, plain, 0, plain.empty() ? VT_UI1 : VT_I1);
-    EXPECT_EQ(S_OK, (plain.empty() ? CryptBytesVariant : CryptByteArray)(key, CryptDirection::Encrypt, in, &out));
+    EXPECT_EQ(S_OK, plain.empty() ? CryptBytesVariant({key}, CryptDirection::Encrypt, in, &out)
+                                  : CryptByteArray(key, CryptDirection::Encrypt, in, &out));
     return ReadByteArray(out, out.vt & VT_TYPEMASK);
 }
 
@@ -107,7 +108,7 @@ void Calls(RijndaelKey& key, CryptDirection direction, Shape shape, const std::v
         SetErrorInfo(0, nullptr);  // whatever an earlier test left
         const auto before = LiveCounts();
         FailAllocationsFrom(failAt);
-        const HRESULT outcome = CryptBytesVariant(key, direction, input, &result);
+        const HRESULT outcome = CryptBytesVariant({key}, direction, input, &result);
         const bool reached = FailAllocationsFrom(-1) <= 0;
         const bool ranOut = failAt >= 0 && outcome == E_OUTOFMEMORY;
         EXPECT_EQ(ranOut ? E_OUTOFMEMORY : expected, outcome);
@@ -138,6 +139,34 @@ TEST(Bytes, EveryRowBothWaysAndEveryAllocationFailing)
         Calls(key, CryptDirection::Encrypt, row.shape, row.values, row.encrypted, envelope);
         Calls(key, CryptDirection::Decrypt, row.shape, opened, row.decrypted, plain);
     }
+}
+
+// Sealed: a new message each time, which opens to the bytes; envelopes are
+// read too. A changed byte, another key text or a legacy reader gives nothing.
+TEST(Bytes, SealedMessages)
+{
+    RijndaelKey key;
+    ASSERT_EQ(Status::Ok, LoadKeyText(key, "correct horse battery", 21));
+    const auto bytesOf = [](std::string_view text) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
+    const MessageKeys sealed{key, true, bytesOf("correct horse battery")}, stranger{key, true, bytesOf("another")};
+    const auto call = [](const MessageKeys& keys, CryptDirection direction, const Bytes& bytes) {
+        Variant in, result;
+        MakeByteArray(&in, bytes, 0, VT_UI1);
+        const HRESULT outcome = CryptBytesVariant(keys, direction, in, &result);
+        EXPECT_EQ(PUBLISHED.at(outcome), TakeErrorRecord());
+        return std::pair(outcome, outcome == S_OK ? ReadByteArray(result, VT_UI1) : Bytes{});
+    };
+    const Bytes plain{0, 'a', 0xFF};
+    const Bytes message = call(sealed, CryptDirection::Encrypt, plain).second;
+    EXPECT_NE(message, call(sealed, CryptDirection::Encrypt, plain).second);
+    EXPECT_EQ(std::pair(S_OK, plain), call(sealed, CryptDirection::Decrypt, message));
+    EXPECT_EQ(std::pair(S_OK, plain), call(sealed, CryptDirection::Decrypt, EnvelopeOf(key, plain)));
+    Bytes changed = message;
+    changed[50] ^= 1;
+    for (const auto& [reader, bytes] : {std::pair(stranger, message), {MessageKeys{key}, message}, {sealed, changed}})
+        EXPECT_EQ(NOT_DECRYPTED, call(reader, CryptDirection::Decrypt, bytes).first);
 }
 
 }  // namespace

@@ -9,13 +9,14 @@
 #include "crypt_file.h"
 #include "envelope.h"
 #include "key_text.h"
+#include "sealed_message.h"
 
 namespace zarnocrypt::test {
 namespace {
 
 constexpr HRESULT NO_KEY = 0x80040197, NOT_DECRYPTED = 0x80040198, FILE_FAILED = 0x8004019F;
 
-enum Content { None, Old, Plain, Nothing, Envelope, EmptyEnvelope, OtherKey, LastBlockCorrupt };
+enum Content { None, Old, Plain, Nothing, Envelope, EmptyEnvelope, OtherKey, LastBlockCorrupt, Sealed, SealedCut };
 
 struct Row {
     const char* name;
@@ -26,6 +27,7 @@ struct Row {
     Content after;            // the destination afterwards
     const wchar_t* message;   // part of the published description
     const wchar_t* file = L"a.bin";  // the source; the destination adds ".out"
+    bool sealed = false;             // Format "Sealed"
 };
 
 const Row ROWS[] = {
@@ -39,7 +41,17 @@ const Row ROWS[] = {
     {"last block", CryptDirection::Decrypt, LastBlockCorrupt, Old, NOT_DECRYPTED, Old, L"|Cannot decrypt data."},
     {"not a message", CryptDirection::Decrypt, Plain, None, NOT_DECRYPTED, None, L"|Cannot decrypt data."},
     {"missing source", CryptDirection::Encrypt, None, Old, FILE_FAILED, Old, L"|Cannot open \"a.bin\": "},
+    {"sealed encrypt", CryptDirection::Encrypt, Plain, Old, S_OK, Sealed, nullptr, L"a.bin", true},
+    {"sealed decrypt", CryptDirection::Decrypt, Sealed, None, S_OK, Plain, nullptr, L"a.bin", true},
+    {"sealed reads legacy", CryptDirection::Decrypt, Envelope, None, S_OK, Plain, nullptr, L"a.bin", true},
+    {"sealed cut", CryptDirection::Decrypt, SealedCut, Old, NOT_DECRYPTED, Old, L"|Cannot decrypt data.", L"a.bin", true},
+    {"legacy reads no sealed", CryptDirection::Decrypt, Sealed, None, NOT_DECRYPTED, None, L"|Cannot decrypt data."},
 };
+
+std::span<const std::uint8_t> KeyText(const char* text = "file key")
+{
+    return {reinterpret_cast<const std::uint8_t*>(text), std::strlen(text)};
+}
 
 const Bytes ABSENT{0xAB, 0x5E, 0xE7};
 
@@ -57,12 +69,17 @@ Bytes Make(Content content, const char* keyText = "file key")
     if (content == EmptyEnvelope)
         plain.clear();
     Buffer envelope;
-    EXPECT_EQ(EncryptEnvelope(key, plain.data(), plain.size(), envelope), Status::Ok);
+    if (content == Sealed || content == SealedCut)
+        EXPECT_EQ(SealBytes(KeyText(keyText), plain, envelope), Status::Ok);
+    else
+        EXPECT_EQ(EncryptEnvelope(key, plain.data(), plain.size(), envelope), Status::Ok);
     Bytes bytes(envelope.begin(), envelope.end());
     if (content == OtherKey)
         return Make(Envelope, "other key");
     if (content == LastBlockCorrupt)
         bytes.back() ^= 1;
+    if (content == SealedCut)
+        bytes.pop_back();
     return bytes;
 }
 
@@ -110,18 +127,25 @@ TEST(CryptFile, EveryRow)
         RijndaelKey key;
         ASSERT_EQ(LoadKeyText(key, "file key", 8), Status::Ok);
         SetErrorInfo(0, nullptr);
-        EXPECT_EQ(row.result, CryptFile(key, row.direction, source.c_str(), destination.c_str(), 128));
+        const MessageKeys keys{key, row.sealed, KeyText()};
+        EXPECT_EQ(row.result, CryptFile(keys, row.direction, source.c_str(), destination.c_str(), 128));
         const std::wstring record = TakeErrorRecord();
         EXPECT_TRUE(row.message ? record.find(row.message) != std::wstring::npos : record.empty()) << record;
         const int files = (row.source != None) + (row.after != None);
-        EXPECT_EQ(Look(destination), std::pair(Make(row.after), files));
+        auto [bytes, count] = Look(destination);
+        if (row.after == Sealed) {  // a new message each time: it must open to the source
+            Buffer opened;
+            EXPECT_EQ(OpenBytes(KeyText(), bytes, opened), Status::Ok);
+            bytes = Bytes(opened.begin(), opened.end());
+        }
+        EXPECT_EQ(std::pair(bytes, count), std::pair(Make(row.after == Sealed ? Plain : row.after), files));
         DeleteFileW(source.c_str());
         DeleteFileW(destination.c_str());
     }
     RijndaelKey key, none;
     ASSERT_EQ(LoadKeyText(key, "file key", 8), Status::Ok);
-    EXPECT_EQ(NO_KEY, CryptFile(none, CryptDirection::Encrypt, L"a", L"b"));
-    EXPECT_EQ(FILE_FAILED, CryptFile(key, CryptDirection::Decrypt, L"a", L""));
+    EXPECT_EQ(NO_KEY, CryptFile({none}, CryptDirection::Encrypt, L"a", L"b"));
+    EXPECT_EQ(FILE_FAILED, CryptFile({key}, CryptDirection::Decrypt, L"a", L""));
     SetCurrentDirectoryW(folder);
     EXPECT_TRUE(RemoveDirectoryW(work.c_str()));
 }

@@ -35,3 +35,9 @@ run(iconv -f UTF-16 -t UTF-8 -o texts.txt ${EXAMPLES}/unicode-texts.txt)
 run(${NATIVE_CLI} encrypt --utf8 -k key.txt -o texts.zqv texts.txt)
 run_example(unicode.vbs ${work}\\texts.zqv)
 run_example(bytes.js)
+
+# Sealed texts differ each time: each side opens what the other sealed.
+run(${NATIVE_CLI} encrypt --sealed -k key.txt -o text.txt.zqv text.txt)
+run_example(sealed.vbs ${work}\\text.txt)
+run(${NATIVE_CLI} decrypt -k key.txt -o text.copy text.txt.sealed)
+run(${CMAKE_COMMAND} -E compare_files text.txt text.copy)
