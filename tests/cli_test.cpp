@@ -498,7 +498,8 @@ TEST_F(CliTest, KeygenMakesAPrivateKeyAndRekeyChangesOnlyMessagesItDecrypts)
     // Each form with its line ends, in a folder tree, beside a file that is no message.
     const std::vector<std::pair<std::string, std::string>> messages = {
         {"box/a", MARKED}, {"box/c", With(LONG_MARKED, {{"\n", "\r\n"}})}, {"box/d", " " + UTF8_MARKED},
-        {"box/deep/b", "[ZQV]X\n<!--" + BODY + "-->[/ZQV]"}, {"box/e", Bytes(ENVELOPE_HEX)}};
+        {"box/deep/b", "[ZQV]X\n<!--" + BODY + "-->[/ZQV]"}, {"box/e", Bytes(ENVELOPE_HEX)},
+        {"box/f", LONG_MARKED}};
     fs::create_directories(dir / "box/deep");
     std::string listing, notOld;
     for (const auto& [name, bytes] : messages) {

@@ -91,12 +91,10 @@ std::string RunStreamCommand(Command command, const Arguments& arguments, Loaded
     // end would have shown some. A sealed chunk is written once it checked.
     if (std::string problem = output.Open(arguments.outputPath, encrypting ? 0 : WORK_SIZE); !problem.empty())
         return problem;
-    // Decryption tells the formats apart by their first bytes.
-    if (!encrypting && (status = input.Peek(SEALED_HEADER_SIZE)) == Status::Ok) {
+    // Decryption tells the formats apart by their first bytes; the envelope's
+    // reader refuses a size beyond its limit itself.
+    if (!encrypting && (status = input.Peek(SEALED_HEADER_SIZE)) == Status::Ok)
         streams.sealed = StartsSealedMessage(input.Peeked());
-        if (!streams.sealed && input.Size() && *input.Size() > streams.limit)
-            status = Status::TooLarge;
-    }
     if (status != Status::Ok)
         return Problem(status, streams);
     progress.Begin(std::string(CommandName(command)) + " " + input.Name(), input.Size());
