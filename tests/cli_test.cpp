@@ -238,6 +238,8 @@ TEST_F(CliTest, UsageErrorsNameTheFirstProblemAndNeverEchoAValue)
         usage({"encrypt", "--to-code-page", "1250x"}, "option --to-code-page needs a code page number from 1 to 65535"),
         usage({"encrypt", "--sealed", "--to-code-page=1250"}, "options --sealed and --to-code-page exclude each other"),
         usage({"rekey", "--to-sealed", "--new-key-file", "k", "box"}, "rekey needs --old-key-file"),
+        usage({"rekey", "--old-key-file", "k", "--new-key-file", "-", "box"},
+              "rekey reads its keys from files, not standard input"),
         usage({"decrypt", "-k", "-"}, bothStdin), usage({"decrypt", "--key-file=-", "--", "-"}, bothStdin),
     });
 }

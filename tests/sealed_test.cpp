@@ -247,5 +247,33 @@ TEST(SealedCache, AThousandMessagesOfOneWriterCostOneDerivation)
     EXPECT_EQ(MasterKeyDerivations() - before, 2U);
 }
 
+// The cache holds a bounded number of key texts and drops the one used
+// longest ago: a writer salt and a master key both survive while in use.
+TEST(SealedCache, KeepsWhatIsInUseAndDropsTheOldest)
+{
+    SealedHeader cheap;  // Argon2id at its least, so that many derivations cost nothing
+    cheap.iterations = 1;
+    cheap.log2Memory = 3;
+    const auto key = [](std::size_t i) { return Bytes{'k', static_cast<std::uint8_t>(i)}; };
+    std::array<std::uint8_t, SEALED_KEY_SIZE> master{};
+    std::vector<std::array<std::uint8_t, SEALED_SALT_SIZE>> salts;
+    const std::uint64_t before = MasterKeyDerivations();
+    for (std::size_t i = 0; i <= MASTER_KEY_CACHE_ENTRIES; ++i) {
+        SealedHeader header;
+        ASSERT_EQ(NewSealedHeader(key(i), header), Status::Ok);
+        salts.push_back(header.salt);
+        ASSERT_EQ(CachedMasterKey(key(i), cheap, master), Status::Ok);
+        ASSERT_EQ(NewSealedHeader(key(0), header), Status::Ok);  // key 0 stays in use
+        ASSERT_EQ(CachedMasterKey(key(0), cheap, master), Status::Ok);
+        EXPECT_EQ(header.salt, salts[0]);
+    }
+    EXPECT_EQ(MasterKeyDerivations() - before, MASTER_KEY_CACHE_ENTRIES + 1);
+    SealedHeader header;
+    ASSERT_EQ(NewSealedHeader(key(1), header), Status::Ok);  // dropped when the last one came
+    EXPECT_NE(header.salt, salts[1]);
+    ASSERT_EQ(CachedMasterKey(key(1), cheap, master), Status::Ok);
+    EXPECT_EQ(MasterKeyDerivations() - before, MASTER_KEY_CACHE_ENTRIES + 2);
+}
+
 }  // namespace
 }  // namespace zarnocrypt
