@@ -74,7 +74,7 @@ TEST_F(CliFilesTest, KeygenMakesAPrivateKeyAndRekeyChangesOnlyMessagesItDecrypts
     Check({{{"keygen", "-o", "new"}, "", 1, "", "cannot create new: File exists"}});
     EXPECT_EQ(Read("new"), key);
 
-    // Each form with its line ends, in a folder tree, beside a file that is no message.
+    // Each form with its line ends, in a folder tree, beside a file that only looks like one.
     const std::vector<std::pair<std::string, std::string>> messages = {
         {"box/a", MARKED}, {"box/c", With(LONG_MARKED, {{"\n", "\r\n"}})}, {"box/d", " " + UTF8_MARKED},
         {"box/deep/b", "[ZQV]X\n<!--" + BODY + "-->[/ZQV]"}, {"box/e", Bytes(ENVELOPE_HEX)},
@@ -86,8 +86,8 @@ TEST_F(CliFilesTest, KeygenMakesAPrivateKeyAndRekeyChangesOnlyMessagesItDecrypts
         listing += "re-keyed " + name + "\n";
         notOld += "skipped " + name + ": it does not decrypt with the old key\nzarnocrypt: ";
     }
-    File("box/plain", "abc");
-    const std::string skipped = "skipped box/plain: neither a marked text nor a binary envelope";
+    File("box/marked-only", "[ZQV]x\nAAAA[/ZQV]");  // marked, but no message of either format
+    const std::string skipped = "skipped box/marked-only: neither a marked text nor a binary envelope";
     const auto rekey = [](const char* from, const char* to, Strings more = {}) {
         more.insert(more.begin(), {"rekey", "--old-key-file", from, "--new-key-file", to, "box"});
         return more;

@@ -146,6 +146,10 @@ TEST_F(CliTest, FailuresExitOneWithTheMessageAndNoOutput)
         fails({"encrypt", "-o", "no/out"}, "abc", "cannot write no/out: " + noSuchFile),
         fails({"encrypt", "-o", "/dev/full"}, "abc", "cannot write /dev/full: No space left on device"),
     });
+    // A standard output that takes no bytes fails the streamed commands too, at once.
+    const Row full = Run({"encrypt-bytes"}, "abc", KEY, "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "zarnocrypt: cannot write to standard output: No space left on device\n");
 }
 
 
@@ -217,6 +221,7 @@ TEST_F(CliTest, InspectExplainsEveryFormAndRefusal)
         shows("[ZQV]", none + "no end marker \"[/ZQV]\"\n"),
         shows("abcdef[/ZQV]x", none + "text follows the first end marker\n"),
         shows("[ZQV][/ZQV]", "form: " + form + "\ntype letter: \"[\", not \"X\", \"U\" or \"G\"; " + damaged),
+        shows("[ZQV] \nAAAA[/ZQV]", "form: " + form + "\ntype letter: \" \", not \"X\", \"U\" or \"G\"; " + damaged),
         shows("[ZQV]\x7f\nAAAA[/ZQV]",
               "form: " + form + "\ntype letter: byte 0x7f, not \"X\", \"U\" or \"G\"; " + damaged),
         shows("XXXXXX\nAAAA[/ZQV]",
