@@ -121,6 +121,7 @@ TEST(EnvelopeStream, DecryptFailsAsOnePass)
         EXPECT_EQ(Decrypt(message, message.size(), plaintext), c.expected);
         EXPECT_EQ(Decrypt(message, ENVELOPE_SIZE_UNKNOWN, plaintext), c.expected);
         EXPECT_TRUE(c.expected != Status::Ok || plaintext == data);
+        EXPECT_LE(plaintext.size(), message.size()) << "a stream cut short is not read on past its end";
     }
 }
 
