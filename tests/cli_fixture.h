@@ -3,6 +3,7 @@
 // Rows run in a folder of fixed files named relatively, so that messages are exact.
 #pragma once
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,12 @@ class CliTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        // A tool that writes without end dies at this size (SIGXFSZ) instead of
+        // filling the disk; above the 4 GiB sparse file below.
+        rlimit written{};
+        getrlimit(RLIMIT_FSIZE, &written);
+        written.rlim_cur = std::min<rlim_t>(written.rlim_cur, rlim_t{5} << 30);
+        setrlimit(RLIMIT_FSIZE, &written);
         std::string pattern = (fs::temp_directory_path() / "zarnocrypt-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
