@@ -2,7 +2,8 @@
 // cached class object, creation and aggregation, object identity, the
 // version resource, and IDispatch served from the type library it carries
 // and registers. "server_tests report" is the client that side_by_side.cmake
-// runs in each registry view.
+// runs in each registry view; "server_tests process-exit" ends its process as
+// the loader's exit notification would find it.
 #include <cstdio>
 #include <string_view>
 
@@ -241,6 +242,31 @@ int Report()
     return std::printf("module=%s version=%ls\n", module, version.bstrVal), 0;
 }
 
+// At process exit (a non-null reserved pointer) the module leaves its cached
+// class object alone: the libraries behind it may be gone. The DLL's entry
+// point is called as the loader calls it, and the process then ends without
+// the loader's own notifications.
+int ProcessExit()
+{
+    const HMODULE dll = LoadLibraryW(ServerPath().c_str());
+    const auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(dll, "DllGetClassObject");
+    IClassFactory* factory = nullptr;
+    if (!getClassObject || getClassObject(CLSID_Crypter, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
+        return 2;
+    const auto base = reinterpret_cast<std::uintptr_t>(dll);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(
+                                                                                  base)->e_lfanew);
+    const auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(
+        base + headers->OptionalHeader.AddressOfEntryPoint);
+    int exiting = 1;  // any non-null pointer
+    entry(dll, DLL_PROCESS_DETACH, &exiting);
+    const ULONG references = factory->AddRef();  // the module's, ours and this one
+    std::printf("class object references after the exit notification: %lu\n", references);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), references == 3 ? 0 : 1);
+    return 1;
+}
+
 }  // namespace
 }  // namespace zarnocrypt::test
 
@@ -249,6 +275,8 @@ int main(int argc, char** argv)
     CoInitialize(nullptr);
     if (argc == 2 && argv[1] == std::string_view("report"))
         return zarnocrypt::test::Report();
+    if (argc == 2 && argv[1] == std::string_view("process-exit"))
+        return zarnocrypt::test::ProcessExit();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
