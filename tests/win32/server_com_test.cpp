@@ -12,6 +12,8 @@
 namespace zarnocrypt::test {
 namespace {
 
+using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
 // An outer object that counts the references reaching it.
 struct Outer final : IUnknown {
     IUnknown* inner = nullptr;
@@ -28,7 +30,7 @@ TEST(ServerDll, ClassObjectCreationAndUnloadRule)
 {
     const HMODULE dll = LoadLibraryW(ServerPath().c_str());
     const auto canUnloadNow = Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllCanUnloadNow");
-    const auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(dll, "DllGetClassObject");
+    const auto getClassObject = Export<GetClassObjectFunction>(dll, "DllGetClassObject");
     ASSERT_TRUE(canUnloadNow && getClassObject && GetProcAddress(dll, "DllRegisterServer"));
     const auto factory = [&] {
         IClassFactory* object = nullptr;
@@ -249,13 +251,13 @@ int Report()
 int ProcessExit()
 {
     const HMODULE dll = LoadLibraryW(ServerPath().c_str());
-    const auto getClassObject = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(dll, "DllGetClassObject");
+    const auto getClassObject = Export<GetClassObjectFunction>(dll, "DllGetClassObject");
     IClassFactory* factory = nullptr;
     if (!getClassObject || getClassObject(CLSID_Crypter, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
         return 2;
     const auto base = reinterpret_cast<std::uintptr_t>(dll);
-    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(
-                                                                                  base)->e_lfanew);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(
         base + headers->OptionalHeader.AddressOfEntryPoint);
     int exiting = 1;  // any non-null pointer
