@@ -27,6 +27,14 @@ inline std::string SealedCase(const char* operation)
     return std::string("sealed-") + operation + "/1MiB";
 }
 
+// The bound of the avx512-vaes lines (round_bound.cpp), where that path is:
+// "bound-rounds/16MiB/avx512-vaes" and "bound-permuted-rounds/16MiB/avx512-vaes".
+void RegisterBoundCases();
+inline std::string BoundCase(const char* operation)
+{
+    return std::string("bound-") + operation + "/16MiB/avx512-vaes";
+}
+
 inline constexpr std::size_t KIB = 1024;
 inline constexpr std::size_t MIB = 1024 * KIB;
 

@@ -116,6 +116,9 @@ void PrintRatios(const MedianReporter& reporter)
         }
         PrintEnvelopeOverBlocks(reporter, name);
     }
+    for (const char* bound : {"rounds", "permuted-rounds"})
+        PrintRatio(reporter, std::string("bound-") + bound + "-16mib-vs-memcpy", "avx512-vaes", MemcpyCase(16 * MIB),
+                   BoundCase(bound));
     PrintSealedCosts(reporter);
 }
 
@@ -160,6 +163,7 @@ int main(int argc, char** argv)
     std::printf("cipher path in use: %s\n", zarnocrypt::ChosenImplementation().name);
     zarnocrypt::bench::RegisterCases();
     zarnocrypt::bench::RegisterSealedCases();
+    zarnocrypt::bench::RegisterBoundCases();
     zarnocrypt::bench::MedianReporter reporter(color);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (ratios)
