@@ -113,6 +113,19 @@ void Mcrypt(benchmark::State& state, bool decrypt, int nk, std::size_t bytes)
     SetThroughput(state, bytes);
 }
 
+#if ZARNOCRYPT_X86
+// The bound of the avx512-vaes lines on the data and the rounds of their 16 MiB case.
+void Bound(benchmark::State& state, bool permute)
+{
+    Data& data = Shared();
+    for (auto _ : state) {
+        BoundRounds(data.work.data(), 16 * MIB, data.keys[6].Nr(), permute);
+        benchmark::ClobberMemory();
+    }
+    SetThroughput(state, 16 * MIB);
+}
+#endif
+
 void Memcpy(benchmark::State& state, std::size_t bytes)
 {
     Data& data = Shared();
@@ -212,6 +225,12 @@ void RegisterCases()
                     });
                 }
             }
+#if ZARNOCRYPT_X86
+        if (std::strcmp(name, "avx512-vaes") == 0) {
+            Register(BoundCase("rounds"), [](benchmark::State& state) { Bound(state, false); });
+            Register(BoundCase("permuted-rounds"), [](benchmark::State& state) { Bound(state, true); });
+        }
+#endif
     }
     for (const int nk : KEY_LENGTHS)
         for (const std::size_t bytes : SIZES)

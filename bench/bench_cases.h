@@ -1,7 +1,11 @@
 // The benchmark cases of zarnocrypt-bench and the names the ratios look up.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "cpu_features.h"
 
 namespace zarnocrypt::bench {
 
@@ -27,9 +31,12 @@ inline std::string SealedCase(const char* operation)
     return std::string("sealed-") + operation + "/1MiB";
 }
 
-// The bound of the avx512-vaes lines (round_bound.cpp), where that path is:
-// "bound-rounds/16MiB/avx512-vaes" and "bound-permuted-rounds/16MiB/avx512-vaes".
-void RegisterBoundCases();
+// The bound of the avx512-vaes lines, registered with them: "rounds" and
+// "permuted-rounds", run by BoundRounds (round_bound.cpp) on whole groups of
+// 16 registers, in place.
+#if ZARNOCRYPT_X86
+void BoundRounds(std::uint8_t* data, std::size_t bytes, int nr, bool permute);
+#endif
 inline std::string BoundCase(const char* operation)
 {
     return std::string("bound-") + operation + "/16MiB/avx512-vaes";

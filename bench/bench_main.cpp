@@ -163,7 +163,6 @@ int main(int argc, char** argv)
     std::printf("cipher path in use: %s\n", zarnocrypt::ChosenImplementation().name);
     zarnocrypt::bench::RegisterCases();
     zarnocrypt::bench::RegisterSealedCases();
-    zarnocrypt::bench::RegisterBoundCases();
     zarnocrypt::bench::MedianReporter reporter(color);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (ratios)

@@ -7,40 +7,29 @@
 // (a shift of 1 within a lane of 4 columns has order 4, within a row of 6
 // columns order 6). Our path also leaves 16 of every 64 bytes unused.
 #include "bench_cases.h"
-#include "cpu_features.h"
 
 #if ZARNOCRYPT_X86
 
-#include <benchmark/benchmark.h>
 #include <immintrin.h>
 
 #include <array>
-#include <cstdint>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "cipher_path.h"
-#include "key_text.h"
-#include "rijndael_key.h"
 
 #define BOUND_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,aes,vaes")))
 
 namespace zarnocrypt::bench {
 namespace {
 
-constexpr std::size_t BYTES = 16 * MIB;
 constexpr int IN_FLIGHT = 16;
 
 template <bool PERMUTE>
-BOUND_TARGET void Rounds(std::uint8_t* data, int nr)
+BOUND_TARGET void Rounds(std::uint8_t* data, std::size_t bytes, int nr)
 {
     std::array<std::uint8_t, 64> rotate{};
     for (int i = 0; i < 64; ++i)
         rotate[i] = static_cast<std::uint8_t>((i + 1) % 64);
     const __m512i index = _mm512_loadu_si512(rotate.data());
     const __m512i key = _mm512_set1_epi8(0x5a);
-    for (std::size_t at = 0; at < BYTES; at += 64 * IN_FLIGHT) {
+    for (std::size_t at = 0; at + 64 * IN_FLIGHT <= bytes; at += 64 * IN_FLIGHT) {
         __m512i x[IN_FLIGHT];
 #pragma GCC unroll 16
         for (int u = 0; u < IN_FLIGHT; ++u)
@@ -48,7 +37,7 @@ BOUND_TARGET void Rounds(std::uint8_t* data, int nr)
         for (int round = 1; round <= nr; ++round)
 #pragma GCC unroll 16
             for (int u = 0; u < IN_FLIGHT; ++u) {
-                if (PERMUTE)
+                if (PERMUTE)  // the zero-masking form, as in the path itself
                     x[u] = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, index, x[u]);
                 x[u] = round < nr ? _mm512_aesenc_epi128(x[u], key) : _mm512_aesenclast_epi128(x[u], key);
             }
@@ -58,35 +47,13 @@ BOUND_TARGET void Rounds(std::uint8_t* data, int nr)
     }
 }
 
-template <bool PERMUTE>
-void Bound(benchmark::State& state)
-{
-    RijndaelKey key;  // as the other 16 MiB lines: Nk = 6, Nb = 6
-    const std::string text(24, 'g');
-    LoadKeyText(key, text.data(), text.size());
-    std::vector<std::uint8_t> data(BYTES, 0x33);
-    for (auto _ : state) {
-        Rounds<PERMUTE>(data.data(), key.Nr());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BYTES));
-}
-
 }  // namespace
 
-void RegisterBoundCases()
+void BoundRounds(std::uint8_t* data, std::size_t bytes, int nr, bool permute)
 {
-    for (const CipherImplementation& implementation : AvailableImplementations())
-        if (std::strcmp(implementation.name, "avx512-vaes") == 0) {
-            benchmark::RegisterBenchmark(BoundCase("rounds").c_str(), Bound<false>);
-            benchmark::RegisterBenchmark(BoundCase("permuted-rounds").c_str(), Bound<true>);
-        }
+    permute ? Rounds<true>(data, bytes, nr) : Rounds<false>(data, bytes, nr);
 }
 
 }  // namespace zarnocrypt::bench
-
-#else
-
-void zarnocrypt::bench::RegisterBoundCases() {}
 
 #endif
